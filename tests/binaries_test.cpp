@@ -1,0 +1,120 @@
+// The shipped binaries' export and import tables: callers link against the
+// export names exactly as they stand, and the binaries must run on a bare
+// Windows, needing nothing but system DLLs and each other.
+#include <algorithm>
+#include <cctype>
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "pe_image.h"
+#include "wintest.h"
+
+namespace {
+
+using wintest::PeImage;
+using wintest::PeImport;
+
+std::string Lower(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    return s;
+}
+
+std::set<std::string> Sorted(const std::vector<std::string>& names)
+{
+    return {names.begin(), names.end()};
+}
+
+PeImage LoadBinary(const char* name)
+{
+    PeImage image;
+    EXPECT_TRUE(image.Load(wintest::ExeDir() + name)) << name;
+    return image;
+}
+
+// System DLLs a binary of the family may import.
+const std::set<std::string> kSystemDlls = {
+    "kernel32.dll", "user32.dll",  "gdi32.dll",    "advapi32.dll", "shell32.dll",
+    "comdlg32.dll", "winmm.dll",   "shlwapi.dll",  "msvcrt.dll",   "ole32.dll",
+};
+
+void ExpectOnlyImports(const PeImage& image, std::set<std::string> allowed)
+{
+    for (const PeImport& import : image.Imports())
+        EXPECT_TRUE(allowed.count(Lower(import.dll))) << "unexpected import of " << import.dll;
+}
+
+} // namespace
+
+TEST(Exports, ControlLibraryExportsExactlyItsNames)
+{
+    const std::set<std::string> expected = {
+        "InitControls",   "Comment",          "DummyComment",   "DisplayDebugMessage",
+        "DisplayStatusMessage", "MyDialogYield", "_MyYield@8",  "InitURL",
+        "InitDips",       "InitBumps",        "InitBMPButtons", "RegisterGasGauge",
+        "RegisterHeader", "statusInit",       "InitializeTips", "InitTimeDisplay",
+    };
+    EXPECT_EQ(Sorted(LoadBinary("KWCTRL32.dll").ExportNames()), expected);
+}
+
+TEST(Exports, WatcherExportsTheLibraryComment)
+{
+    EXPECT_EQ(Sorted(LoadBinary("Tidbell32.exe").ExportNames()), std::set<std::string>{"Comment"});
+
+    // The program's Comment is the library's routine itself.
+    EXPECT_EQ(LoadBinary("Tidbell32.exe").Forwarder("Comment"), "KWCTRL32.Comment");
+}
+
+TEST(Exports, CloserIsEmptyForNow)
+{
+    EXPECT_TRUE(LoadBinary("Shutlet.dll").ExportNames().empty());
+}
+
+TEST(Imports, BinariesNeedOnlySystemDllsAndEachOther)
+{
+    ExpectOnlyImports(LoadBinary("KWCTRL32.dll"), kSystemDlls);
+    ExpectOnlyImports(LoadBinary("Shutlet.dll"), kSystemDlls);
+
+    std::set<std::string> watcherDlls = kSystemDlls;
+    watcherDlls.insert({"kwctrl32.dll", "ctl3d32.dll"});
+    ExpectOnlyImports(LoadBinary("Tidbell32.exe"), watcherDlls);
+}
+
+TEST(Imports, WatcherIsAGuiProgramBoundToTheLibrary)
+{
+    const PeImage watcher = LoadBinary("Tidbell32.exe");
+    EXPECT_EQ(watcher.Subsystem(), IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    EXPECT_FALSE(watcher.IsDll());
+    const auto imports = watcher.Imports();
+    EXPECT_TRUE(std::any_of(imports.begin(), imports.end(),
+                            [](const PeImport& i) { return Lower(i.dll) == "kwctrl32.dll"; }));
+}
+
+TEST(Imports, ThreeDControlsAreBoundByOrdinalOnly)
+{
+    const auto imports = LoadBinary("Tidbell32.exe").Imports();
+    auto ctl3d = std::find_if(imports.begin(), imports.end(),
+                              [](const PeImport& i) { return Lower(i.dll) == "ctl3d32.dll"; });
+    ASSERT_NE(ctl3d, imports.end());
+    EXPECT_TRUE(ctl3d->names.empty());
+    EXPECT_EQ(std::set<WORD>(ctl3d->ordinals.begin(), ctl3d->ordinals.end()), (std::set<WORD>{12, 13, 16}));
+
+    // The platform's library resolves those ordinals.
+    HMODULE library = LoadLibraryA("ctl3d32.dll");
+    ASSERT_TRUE(library);
+    for (WORD ordinal : {12, 13, 16})
+        EXPECT_TRUE(GetProcAddress(library, MAKEINTRESOURCEA(ordinal))) << "ordinal " << ordinal;
+    FreeLibrary(library);
+}
+
+TEST(Exports, NameTablesAreSortedForTheLoader)
+{
+    // The loader binary-searches the name table; an entry out of order
+    // (as a linker may place a decorated alias) cannot be imported by name.
+    for (const char* binary : {"KWCTRL32.dll", "Tidbell32.exe", "Shutlet.dll"}) {
+        const std::vector<std::string> names = LoadBinary(binary).ExportNames();
+        EXPECT_TRUE(std::is_sorted(names.begin(), names.end())) << binary;
+    }
+}

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Runs one Windows program of the build under Wine, in the build tree's own
+# prefix: run.sh PREFIX PROGRAM [ARGS...]
+set -eu
+export WINEPREFIX="$1"; shift
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+exec wine "$@"
