@@ -1,0 +1,250 @@
+#!/usr/bin/env bash
+# Builds the project, prepares a private 32-bit Wine prefix with a sample
+# new-mail directory and the watcher's settings, and starts Tidbell32 in it.
+#
+# Environment:
+#   BUILD_DIR     build tree (default: <repo>/build); the prefix, the log and
+#                 the screenshot are kept inside it
+#   DEMO_SECONDS  how long the watcher runs when the script has started its own
+#                 X server (default 10); on the user's display it keeps running
+#   DEMO_NO_BUILD set to 1 to skip the build and use the binaries already there
+#
+# Everything it writes stays below BUILD_DIR, apart from the lock and socket of
+# an Xvfb server that it starts itself (in /tmp) when no display is reachable.
+set -euo pipefail
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_DIR=${BUILD_DIR:-$repo/build}
+DEMO_SECONDS=${DEMO_SECONDS:-10}
+DEMO_NO_BUILD=${DEMO_NO_BUILD:-0}
+
+case $DEMO_SECONDS in
+  '' | *[!0-9]*) echo "demo: DEMO_SECONDS must be a whole number of seconds" >&2; exit 2 ;;
+esac
+
+say() { printf 'demo: %s\n' "$*"; }
+die() { printf 'demo: %s\n' "$*" >&2; exit 1; }
+have() { command -v "$1" >/dev/null 2>&1; }
+
+have wine || die "wine is not installed (a 32-bit Wine is needed to run the watcher)"
+have wineserver || die "wineserver is not installed"
+
+# ---------------------------------------------------------------- 1. build
+if [ "$DEMO_NO_BUILD" = 1 ]; then
+  say "skipping the build (DEMO_NO_BUILD=1)"
+else
+  say "building"
+  BUILD_DIR=$BUILD_DIR bash "$repo/tools/build.sh"
+fi
+mkdir -p "$BUILD_DIR"
+BUILD_DIR=$(cd "$BUILD_DIR" && pwd)
+bin_dir=$BUILD_DIR/bin
+for f in Tidbell32.exe KWCTRL32.dll Shutlet.dll; do
+  [ -f "$bin_dir/$f" ] || die "$bin_dir/$f is missing; did the build succeed?"
+done
+
+# ---------------------------------------------------------------- Wine set-up
+export WINEPREFIX=$BUILD_DIR/demo-prefix
+export WINEARCH=win32
+export WINEDEBUG=-all
+# No Mono or Gecko installer prompts in a fresh prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+log=$BUILD_DIR/demo-wine.log
+shot=$BUILD_DIR/demo-screenshot.png
+tray_shot=$BUILD_DIR/demo-screenshot-tray.png
+ready_mark=$WINEPREFIX/.demo-ready
+
+xvfb_pid=
+own_display=0
+watcher_pid=
+
+# Windows path of a file. Every Wine command gets its output sent to the log:
+# the first one starts Wine's background processes, which keep its output
+# channels open, and a caller reading the script's output through a pipe would
+# otherwise wait for them to end.
+win_path() { winepath -w "$1" 2>>"$log"; }
+
+cleanup() {
+  local rc=$?
+  if [ "$own_display" = 1 ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    if [ -n "$xvfb_pid" ] && kill -0 "$xvfb_pid" 2>/dev/null; then
+      kill "$xvfb_pid" 2>/dev/null || true
+      wait "$xvfb_pid" 2>/dev/null || true
+    fi
+  fi
+  exit "$rc"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# A display is usable when a small X client can talk to it; with none of the
+# usual probes installed, trust DISPLAY as it is.
+display_ok() {
+  if have xwininfo; then timeout 2 xwininfo -root >/dev/null 2>&1
+  elif have xdpyinfo; then timeout 2 xdpyinfo >/dev/null 2>&1
+  elif have xset; then timeout 2 xset q >/dev/null 2>&1
+  else return 0
+  fi
+}
+
+start_xvfb() {
+  have Xvfb || die "no reachable display and Xvfb is not installed"
+  local n
+  for n in $(seq 77 120); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$BUILD_DIR/demo-xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    own_display=1
+    export DISPLAY=:$n
+    for _ in $(seq 1 50); do
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      if [ -e "/tmp/.X11-unix/X$n" ] && display_ok; then
+        say "started Xvfb on display :$n"
+        return 0
+      fi
+      sleep 0.2
+    done
+    # This number was taken after all, or the server did not come up: next one.
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+    xvfb_pid=
+    own_display=0
+  done
+  die "could not start Xvfb on any display from :77 to :120"
+}
+
+if [ -n "${DISPLAY:-}" ] && display_ok; then
+  say "using display $DISPLAY"
+else
+  start_xvfb
+fi
+
+# A watcher left running by an earlier demo would keep this run's copy from
+# starting (single instance), so end whatever still runs in the demo prefix.
+if [ -d "$WINEPREFIX" ]; then
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+fi
+
+# ---------------------------------------------------------------- 2. prefix
+if [ ! -f "$ready_mark" ]; then
+  # A prefix without the mark was left half made by an interrupted run.
+  rm -rf -- "$WINEPREFIX"
+  say "creating the Wine prefix $WINEPREFIX (takes a minute the first time)"
+  wineboot -i >>"$log" 2>&1 || die "wineboot failed; see $log"
+  wineserver -w
+  cat >"$BUILD_DIR/demo-wine-setup.reg" <<'EOF'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"Default"="800x600"
+EOF
+  wine regedit /S "$(win_path "$BUILD_DIR/demo-wine-setup.reg")" >>"$log" 2>&1 \
+    || die "could not import the Wine settings; see $log"
+  wineserver -w
+  touch "$ready_mark"
+fi
+
+drive_c=$WINEPREFIX/drive_c
+
+# ---------------------------------------------------------------- 3. mail
+# The sample directory is laid anew on every run, so each run starts with the
+# same four waiting messages and the one the client is still writing.
+mail_dir=$drive_c/CorvidMail/NewMail
+mkdir -p "$mail_dir"
+find "$mail_dir" -mindepth 1 -maxdepth 1 -type f -delete
+copy_message() { # source, destination; line ends become CR LF whatever git did to them
+  sed 's/\r*$/\r/' "$1" >"$2.part"
+  mv -f -- "$2.part" "$2"
+}
+for f in "$repo"/demo/mail/*.CNM; do
+  copy_message "$f" "$mail_dir/$(basename "$f")"
+done
+say "sample new-mail directory: C:\\CorvidMail\\NewMail ($mail_dir)"
+
+# ---------------------------------------------------------------- 4. settings
+wine regedit /S "$(win_path "$repo/demo/tidbell-demo.reg")" >>"$log" 2>&1 \
+  || die "could not import the watcher's settings; see $log"
+# The watcher asks for its settings at start-up when one of these is missing.
+for p in windows/system32/notepad.exe windows/notepad.exe; do
+  [ -e "$drive_c/$p" ] || say "warning: C:\\${p//\//\\} does not exist in the prefix"
+done
+
+# ---------------------------------------------------------------- 5. start
+say "starting Tidbell32 (log: $log)"
+(cd "$bin_dir" && exec wine Tidbell32.exe) >>"$log" 2>&1 </dev/null &
+watcher_pid=$!
+launched=$SECONDS
+
+watcher_running() { kill -0 "$watcher_pid" 2>/dev/null; }
+
+# Give Wine time to bring up its desktop and the watcher time for its first scan.
+sleep 4
+watcher_running || die "Tidbell32 ended early; see $log"
+
+# A message that arrives while the watcher runs: its next scan finds it.
+copy_message "$repo/demo/mail/later/00000417.CNM" "$mail_dir/00000417.CNM"
+say "delivered a new message: C:\\CorvidMail\\NewMail\\00000417.CNM"
+# The demo settings scan every 5 seconds; wait for one scan past the delivery.
+sleep 7
+
+# ---------------------------------------------------------------- 6. screenshot
+rm -f -- "$shot" "$tray_shot"
+# The Wine desktop window when it can be found, else the whole screen.
+target=root
+if have xwininfo; then
+  wid=$(xwininfo -name "Default - Wine desktop" 2>/dev/null | sed -n 's/^xwininfo: Window id: \(0x[0-9a-fA-F]*\).*/\1/p')
+  [ -n "$wid" ] && target=$wid
+fi
+if have import; then
+  import -window "$target" "$shot" 2>>"$log" || true
+elif have xwd && have convert; then
+  if [ "$target" = root ]; then xwd -root -silent; else xwd -id "$target" -silent; fi 2>>"$log" \
+    | convert xwd:- "png:$shot" 2>>"$log" || true
+fi
+if [ -s "$shot" ]; then
+  say "screenshot: $shot"
+  # A close-up of the notification area at the right end of the taskbar.
+  if [ "$target" != root ] && have convert; then
+    convert "$shot" -gravity SouthEast -crop 240x24+0+0 +repage -scale 300% "$tray_shot" 2>>"$log" \
+      && say "notification area close-up: $tray_shot"
+  fi
+else
+  rm -f -- "$shot"
+  say "no screenshot taken (needs ImageMagick's import, or xwd and convert)"
+fi
+
+watcher_running || die "Tidbell32 ended unexpectedly; see $log"
+say "Tidbell32 is running (Wine process $watcher_pid)"
+
+# ---------------------------------------------------------------- 7. stop or leave
+if [ "$own_display" = 1 ]; then
+  # DEMO_SECONDS counts from the start of the watcher; the screenshot needs
+  # about 11 of them, so a shorter time only ends the watcher sooner after it.
+  left=$((DEMO_SECONDS - (SECONDS - launched)))
+  if [ "$left" -gt 0 ]; then sleep "$left"; fi
+  # Ask the watcher to close through the closer library, as an outside program
+  # would; it removes its tray icon and ends by itself.
+  timeout 20 wine rundll32.exe "$(win_path "$bin_dir/Shutlet.dll")",CloseTidbell >>"$log" 2>&1 || true
+  for _ in $(seq 1 25); do
+    watcher_running || break
+    sleep 0.2
+  done
+  if watcher_running; then
+    say "Tidbell32 did not close on request; ending the Wine session"
+  else
+    say "Tidbell32 closed"
+  fi
+  wineserver -k >/dev/null 2>&1 || true
+else
+  say "the watcher keeps running on $DISPLAY; to stop it:"
+  say "  WINEPREFIX=$WINEPREFIX wineserver -k"
+fi
