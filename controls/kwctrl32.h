@@ -47,6 +47,20 @@
 extern "C" {
 #endif
 
+/* Settings store in the registry: below the root key (HKEY_CURRENT_USER)
+   and base path ("Software\Kestrel Apps"), the section names a key and the
+   key a value. The file argument is accepted and never used. */
+KWAPI void WINAPI SetRootKey(HKEY root);
+KWAPI void WINAPI SetRegBase(LPCSTR basePath);
+KWAPI int  WINAPI KwGetPrivateProfileString(LPCSTR section, LPCSTR key, LPCSTR defaultText, LPSTR buffer,
+                                            int size, LPCSTR file);
+KWAPI int  WINAPI KwWritePrivateProfileString(LPCSTR section, LPCSTR key, LPCSTR text, LPCSTR file);
+KWAPI int  WINAPI KwGetPrivateProfileInt(LPCSTR section, LPCSTR key, int defaultValue, LPCSTR file);
+KWAPI int  WINAPI KwWritePrivateProfileInt(LPCSTR section, LPCSTR key, int value, LPCSTR file);
+KWAPI int  WINAPI KwGetPrivateProfileBool(LPCSTR section, LPCSTR key, int defaultFlag, LPCSTR file);
+KWAPI int  WINAPI KwWritePrivateProfileBool(LPCSTR section, LPCSTR key, int flag, LPCSTR file);
+KWAPI int  __cdecl KwWritePrivateProfileItem(LPCSTR section, LPCSTR key, LPCSTR file, LPCSTR format, ...);
+
 /* Initialisation and messages. */
 KWAPI int  WINAPI InitControls(HINSTANCE instance);
 KWAPI void __cdecl Comment(HWND owner, LPCSTR caption, LPCSTR format, ...);

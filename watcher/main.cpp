@@ -8,9 +8,6 @@
 #include "resource.h"
 #include "watcher.h"
 
-HINSTANCE appInstance;
-HWND trayWindow;
-
 namespace {
 
 const char kMutexName[] = "KWUTILS-Tidbell";

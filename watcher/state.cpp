@@ -1,0 +1,7 @@
+/*
+ * Program-wide state shared by the watcher's modules.
+ */
+#include "watcher.h"
+
+HINSTANCE appInstance;
+HWND trayWindow;
