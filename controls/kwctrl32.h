@@ -24,6 +24,11 @@
 #else
 #define KW_DECORATED(symbol)
 #define MyYield _MyYield
+#define GetPrivateProfileBool _GetPrivateProfileBool
+#define GetProfileBool _GetProfileBool
+#define HelpFileName _HelpFileName
+#define IniFileName _IniFileName
+#define CopyTextToClipboard _CopyTextToClipboard
 #endif
 
 /* Window classes of the library. */
@@ -60,6 +65,36 @@ KWAPI int  WINAPI KwWritePrivateProfileInt(LPCSTR section, LPCSTR key, int value
 KWAPI int  WINAPI KwGetPrivateProfileBool(LPCSTR section, LPCSTR key, int defaultFlag, LPCSTR file);
 KWAPI int  WINAPI KwWritePrivateProfileBool(LPCSTR section, LPCSTR key, int flag, LPCSTR file);
 KWAPI int  __cdecl KwWritePrivateProfileItem(LPCSTR section, LPCSTR key, LPCSTR file, LPCSTR format, ...);
+
+/* Settings in INI files. The boolean readers take "", "0", "N", "NO",
+   "OFF", "F" and "FALSE" (any letter case) as 0 and every other text as 1. */
+KWAPI int  WINAPI GetPrivateProfileBool(LPCSTR section, LPCSTR key, int defaultFlag, LPCSTR iniFile)
+    KW_DECORATED("__GetPrivateProfileBool@16");
+KWAPI int  WINAPI GetProfileBool(LPCSTR section, LPCSTR key, int defaultFlag) KW_DECORATED("__GetProfileBool@12");
+KWAPI int  WINAPI WritePrivateProfileInt(LPCSTR section, LPCSTR key, int value, LPCSTR iniFile);
+KWAPI int  __cdecl WritePrivateProfileItem(LPCSTR section, LPCSTR key, LPCSTR iniFile, LPCSTR format, ...);
+
+/* Names built next to a module (null: the program's executable): its help
+   file (extension replaced by .HLP) and the mail client's CMSETUP.INI in its
+   directory. The buffer must hold 256 characters; a name that would not
+   fit is not cut: the buffer is made empty. Result: length of the name. */
+KWAPI int  WINAPI HelpFileName(HMODULE module, LPSTR buffer) KW_DECORATED("__HelpFileName@8");
+KWAPI int  WINAPI IniFileName(HMODULE module, LPSTR buffer) KW_DECORATED("__IniFileName@8");
+
+/* Strings and clipboard. trim turns every run of white space into one
+   blank and drops it at both ends, in place; returns text (null for null). */
+KWAPI LPSTR WINAPI trim(LPSTR text);
+/* Copies field `field` (from 0) of the separated list into buffer, which
+   must be large enough for it; 1 if that field is not empty, else 0. */
+KWAPI int  WINAPI GetToken(LPCSTR text, LPSTR buffer, int field, char separator);
+/* 0 when text matches pattern ("*" any run, "?" any one character), else 1
+   or -1 by the first differing character, compared as signed bytes. The
+   "i" flavour folds A-Z to a-z first. */
+KWAPI int  WINAPI strcmpwild(LPCSTR pattern, LPCSTR text);
+KWAPI int  WINAPI strcmpiwild(LPCSTR pattern, LPCSTR text);
+/* Adds text to the clipboard as CF_TEXT without emptying it first; 1 when
+   the text was placed. */
+KWAPI int  WINAPI CopyTextToClipboard(HWND window, LPCSTR text) KW_DECORATED("__CopyTextToClipboard@8");
 
 /* Initialisation and messages. */
 KWAPI int  WINAPI InitControls(HINSTANCE instance);

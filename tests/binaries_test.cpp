@@ -55,21 +55,35 @@ TEST(Exports, ControlLibraryExportsExactlyItsNames)
         "DisplayStatusMessage", "MyDialogYield", "_MyYield@8",  "InitURL",
         "InitDips",       "InitBumps",        "InitBMPButtons", "RegisterGasGauge",
         "RegisterHeader", "statusInit",       "InitializeTips", "InitTimeDisplay",
+        // Settings store
+        "SetRootKey", "SetRegBase", "KwGetPrivateProfileString", "KwWritePrivateProfileString",
+        "KwGetPrivateProfileInt", "KwWritePrivateProfileInt", "KwGetPrivateProfileBool",
+        "KwWritePrivateProfileBool", "KwWritePrivateProfileItem", "_GetPrivateProfileBool@16",
+        "_GetProfileBool@12", "WritePrivateProfileInt", "WritePrivateProfileItem", "_HelpFileName@8",
+        "_IniFileName@8",
+        // Strings and clipboard
+        "trim", "GetToken", "strcmpwild", "strcmpiwild", "_CopyTextToClipboard@8",
     };
     EXPECT_EQ(Sorted(LoadBinary("KWCTRL32.dll").ExportNames()), expected);
 }
 
-TEST(Exports, WatcherExportsTheLibraryComment)
+TEST(Exports, WatcherForwardsItsExportsToTheLibrary)
 {
-    EXPECT_EQ(Sorted(LoadBinary("Tidbell32.exe").ExportNames()), std::set<std::string>{"Comment"});
+    const PeImage watcher = LoadBinary("Tidbell32.exe");
+    EXPECT_EQ(Sorted(watcher.ExportNames()),
+              (std::set<std::string>{"Comment", "KWTrim", "WritePrivateProfileInt"}));
 
-    // The program's Comment is the library's routine itself.
-    EXPECT_EQ(LoadBinary("Tidbell32.exe").Forwarder("Comment"), "KWCTRL32.Comment");
+    // The program's exports are the library's routines themselves.
+    EXPECT_EQ(watcher.Forwarder("Comment"), "KWCTRL32.Comment");
+    EXPECT_EQ(watcher.Forwarder("KWTrim"), "KWCTRL32.trim");
+    EXPECT_EQ(watcher.Forwarder("WritePrivateProfileInt"), "KWCTRL32.WritePrivateProfileInt");
 }
 
-TEST(Exports, CloserIsEmptyForNow)
+TEST(Exports, CloserExportsItsThreeNamesAtFixedOrdinals)
 {
-    EXPECT_TRUE(LoadBinary("Shutlet.dll").ExportNames().empty());
+    const std::vector<std::pair<WORD, std::string>> expected = {
+        {1, "CloseLinkbell"}, {2, "CloseHorlett"}, {3, "CloseTidbell"}};
+    EXPECT_EQ(LoadBinary("Shutlet.dll").Exports(), expected);
 }
 
 TEST(Imports, BinariesNeedOnlySystemDllsAndEachOther)

@@ -2,12 +2,17 @@
  * The hidden tray window: the watcher's centre. It lives as long as the
  * program does; closing it ends the message loop.
  */
+#include "settings.h"
 #include "watcher.h"
 
 namespace {
 
 LRESULT OnCreate(HWND window)
 {
+    // The settings come first: a missing path opens the Properties dialog
+    // before anything else happens. Until the handle is recorded, signals
+    // from a second copy are ignored.
+    LoadSettings();
     trayWindow = window;
     return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "stored_settings.h"
 #include "wintest.h"
 
 namespace {
@@ -36,12 +37,16 @@ long CloseWatcher(wintest::Process& process, HWND window)
     return ended ? static_cast<long>(code) : -1;
 }
 
+
 class StartupTest : public ::testing::Test {
 protected:
+    // Settings whose paths exist, so the program starts without asking.
+    void SetUp() override { stored::WriteUsable(stored::TempDirectory()); }
     void TearDown() override
     {
         if (process) wintest::KillProcess(process);
         if (marker) CloseHandle(marker);
+        stored::Clear();
     }
     wintest::Process process;
     HANDLE marker = nullptr;
@@ -114,4 +119,19 @@ TEST_F(StartupTest, MainWindowIsNeverShown)
         EXPECT_STREQ(title, "Tidbell");
         EXPECT_EQ(CloseWatcher(process, window), 0);
     }
+}
+
+TEST_F(StartupTest, MissingPathsAskWhileTheTrayWindowIsBeingCreated)
+{
+    stored::Clear();
+    process = wintest::StartProcess(WatcherPath());
+    ASSERT_TRUE(process);
+    HWND dialog = wintest::WaitForWindow("#32770", "Mail Notification Properties", 15000, process.pid);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(GetWindow(dialog, GW_OWNER), nullptr);
+
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    HWND window = wintest::WaitForWindow(kMailClass, nullptr, 15000, process.pid);
+    ASSERT_TRUE(window);
+    EXPECT_EQ(CloseWatcher(process, window), 0);
 }

@@ -1,0 +1,167 @@
+/*
+ * Text helpers on terminated 8-bit strings: tidying white space, picking a
+ * field out of a separated list, comparing with a wildcard pattern, and
+ * putting a text on the clipboard. None keeps any state.
+ */
+#include <cstring>
+
+#include "kwctrl32.h"
+
+namespace {
+
+// Space, tab, line feed, vertical tab, form feed, carriage return; bytes
+// from 0x80 up are never white space, whatever the code page.
+bool IsWhite(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// Characters compare as signed bytes, so 0x80 and up sort below ASCII and
+// below the end of a string.
+signed char Plain(char c)
+{
+    return static_cast<signed char>(c);
+}
+
+signed char Folded(char c)
+{
+    return static_cast<signed char>((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
+}
+
+int Compare(signed char patternChar, signed char textChar)
+{
+    return patternChar > textChar ? 1 : (patternChar < textChar ? -1 : 0);
+}
+
+// Whether text matches pattern as a whole. Backtracks only to the latest
+// "*": an earlier one can never rescue a failure that a later one could
+// not, so the work stays proportional to pattern length times text length.
+template <typename Fold>
+bool WildMatch(const char* pattern, const char* text, Fold fold)
+{
+    const char* starPattern = nullptr; // just after the latest "*" run
+    const char* starText = nullptr;    // where that run's text would resume
+    while (*text) {
+        if (*pattern == '*') {
+            while (*pattern == '*') ++pattern;
+            if (!*pattern) return true;
+            starPattern = pattern;
+            starText = text;
+        } else if (*pattern == '?' || (*pattern && fold(*pattern) == fold(*text))) {
+            ++pattern;
+            ++text;
+        } else if (starPattern) {
+            pattern = starPattern;
+            text = ++starText;
+        } else {
+            return false;
+        }
+    }
+    while (*pattern == '*') ++pattern;
+    return !*pattern;
+}
+
+// The sign of a failed comparison: the first difference of the walk; where
+// a "*" run is reached, the comparison of the rest of the pattern with the
+// text's empty end, which is the last position the run tries.
+template <typename Fold>
+int WildMismatch(const char* pattern, const char* text, Fold fold)
+{
+    for (;;) {
+        if (*pattern == '*') {
+            while (*pattern == '*') ++pattern;
+            if (!*pattern) return 0;
+            text = "";
+        } else if (*pattern == '?') {
+            if (!*text) return 1;
+            ++pattern;
+            ++text;
+        } else {
+            if (!*pattern && !*text) return 0;
+            const int order = Compare(fold(*pattern), fold(*text));
+            if (order) return order;
+            ++pattern;
+            ++text;
+        }
+    }
+}
+
+template <typename Fold>
+int WildCompare(LPCSTR pattern, LPCSTR text, Fold fold)
+{
+    if (!pattern) pattern = "";
+    if (!text) text = "";
+    return WildMatch(pattern, text, fold) ? 0 : WildMismatch(pattern, text, fold);
+}
+
+} // namespace
+
+LPSTR WINAPI trim(LPSTR text)
+{
+    if (!text) return nullptr;
+    const char* from = text;
+    while (IsWhite(*from)) ++from;
+    char* to = text;
+    for (; *from; ++from) {
+        if (!IsWhite(*from))
+            *to++ = *from;
+        else if (to[-1] != ' ')
+            *to++ = ' ';
+    }
+    if (to > text && to[-1] == ' ') --to;
+    *to = '\0';
+    return text;
+}
+
+int WINAPI GetToken(LPCSTR text, LPSTR buffer, int field, char separator)
+{
+    if (!buffer) return 0;
+    buffer[0] = '\0';
+    if (!text || field < 0) return 0;
+    // Field n starts just after the n-th separator.
+    const char* start = text;
+    for (int n = 0; n < field; ++n) {
+        const char* next = strchr(start, separator);
+        if (!separator || !next) return 0;
+        start = next + 1;
+    }
+    int length = 0;
+    while (start[length] && start[length] != separator) {
+        buffer[length] = start[length];
+        ++length;
+    }
+    buffer[length] = '\0';
+    return length > 0 ? 1 : 0;
+}
+
+int WINAPI strcmpwild(LPCSTR pattern, LPCSTR text)
+{
+    return WildCompare(pattern, text, Plain);
+}
+
+int WINAPI strcmpiwild(LPCSTR pattern, LPCSTR text)
+{
+    return WildCompare(pattern, text, Folded);
+}
+
+int WINAPI CopyTextToClipboard(HWND window, LPCSTR text)
+{
+    if (!text || !OpenClipboard(window)) return 0;
+    // The clipboard is not emptied: what it holds in other formats stays.
+    const SIZE_T size = strlen(text) + 1;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+    char* copy = block ? static_cast<char*>(GlobalLock(block)) : nullptr;
+    if (!copy) {
+        if (block) GlobalFree(block);
+        CloseClipboard();
+        Comment(window, "KWCtrls", "%s", "Error Allocating Clipboard Buffer");
+        return 0;
+    }
+    memcpy(copy, text, size);
+    GlobalUnlock(block);
+    // The clipboard owns the block only once it has taken it.
+    const bool placed = SetClipboardData(CF_TEXT, block) != nullptr;
+    if (!placed) GlobalFree(block);
+    CloseClipboard();
+    return placed ? 1 : 0;
+}

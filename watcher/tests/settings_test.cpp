@@ -1,0 +1,126 @@
+// The watcher's settings: defaults, what the registry holds after saving,
+// and the Properties dialog that loading opens when a path is missing.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "kwctrl32.h"
+#include "settings.h"
+#include "stored_settings.h"
+#include "watcher.h"
+#include "wintest.h"
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // The Properties dialog comes from this test program's own copy of
+        // the watcher's resources and needs the library's classes.
+        appInstance = GetModuleHandleA(nullptr);
+        InitControls(appInstance);
+        stored::Clear();
+    }
+    void TearDown() override { stored::Clear(); }
+
+    wintest::MessageBoxWatcher dialogs;
+};
+
+
+} // namespace
+
+TEST_F(SettingsTest, FirstStartUsesDefaultsAndAsksForTheMissingPaths)
+{
+    LoadSettings();
+
+    EXPECT_STREQ(mailExt, "CNM");
+    EXPECT_STREQ(mailDir, "H:\\CMAIL");
+    EXPECT_STREQ(clientProgram, "F:\\CMAIL\\WINCMAIL.EXE");
+    EXPECT_STREQ(viewerProgram, "F:\\WIN31\\NOTEPAD.EXE");
+    EXPECT_STREQ(newMailSound, "None");
+    EXPECT_EQ(scanInterval, 10);
+    EXPECT_EQ(popupNotification, 1);
+
+    ASSERT_EQ(dialogs.Count(), 1u);
+    EXPECT_EQ(dialogs.Boxes().front().caption, "Mail Notification Properties");
+    EXPECT_EQ(dialogs.Boxes().front().owner, nullptr);
+}
+
+TEST_F(SettingsTest, StoredSettingsLoadWithoutDialog)
+{
+    stored::WriteUsable(stored::TempDirectory());
+    stored::SetText(stored::kKey, "MailExt", "MSG");
+    stored::SetNumber(stored::kKey, "Scan Interval", 45);
+    stored::SetText(stored::kSoundKey, "", "C:\\sounds\\ding.wav");
+
+    LoadSettings();
+
+    EXPECT_EQ(dialogs.Count(), 0u);
+    EXPECT_EQ(std::string(mailDir), stored::TempDirectory());
+    EXPECT_STREQ(mailExt, "MSG");
+    EXPECT_STREQ(clientProgram, "C:\\windows\\notepad.exe");
+    EXPECT_EQ(scanInterval, 45);
+    EXPECT_EQ(popupNotification, 0);
+    EXPECT_STREQ(newMailSound, "C:\\sounds\\ding.wav");
+}
+
+TEST_F(SettingsTest, AnyMissingPathOpensTheDialog)
+{
+    for (const char* name : {"MailDir", "WinCMailDir", "Viewer Program"}) {
+        SCOPED_TRACE(name);
+        stored::WriteUsable(stored::TempDirectory());
+        stored::SetText(stored::kKey, name, "C:\\no\\such\\place");
+        dialogs.Clear();
+        LoadSettings();
+        EXPECT_EQ(dialogs.Count(), 1u);
+    }
+}
+
+TEST_F(SettingsTest, SoundOfTwoHundredFiftyFourCharactersReadsAsNone)
+{
+    stored::WriteUsable(stored::TempDirectory());
+    const std::string fits = "C:\\" + std::string(250, 's');   // 253 characters
+    const std::string tooLong = fits + "x";                      // 254 characters
+    stored::SetText(stored::kSoundKey, "", fits);
+    LoadSettings();
+    EXPECT_EQ(std::string(newMailSound), fits);
+
+    stored::SetText(stored::kSoundKey, "", tooLong);
+    LoadSettings();
+    EXPECT_STREQ(newMailSound, "None");
+}
+
+TEST_F(SettingsTest, SaveWritesEveryValueWithItsType)
+{
+    lstrcpynA(mailDir, "D:\\Mail\\New", kSettingSize);
+    lstrcpynA(mailExt, "TXT", kSettingSize);
+    lstrcpynA(clientProgram, "D:\\Mail\\client.exe", kSettingSize);
+    lstrcpynA(viewerProgram, "D:\\Tools\\view.exe", kSettingSize);
+    lstrcpynA(newMailSound, "D:\\Sounds\\bell.wav", kSettingSize);
+    scanInterval = 30;
+    popupNotification = 0;
+
+    SaveSettings();
+
+    const auto text = [](const char* name) { return stored::Get(stored::kKey, name); };
+    EXPECT_EQ(text("MailDir").text, "D:\\Mail\\New");
+    EXPECT_EQ(text("MailDir").type, DWORD(REG_SZ));
+    EXPECT_EQ(text("MailExt").text, "TXT");
+    EXPECT_EQ(text("WinCMailDir").text, "D:\\Mail\\client.exe");
+    EXPECT_EQ(text("Viewer Program").text, "D:\\Tools\\view.exe");
+    EXPECT_EQ(text("Scan Interval").type, DWORD(REG_DWORD));
+    EXPECT_EQ(text("Scan Interval").number, 30u);
+    EXPECT_EQ(text("Popup Notification").type, DWORD(REG_SZ));
+    EXPECT_EQ(text("Popup Notification").text, "No");
+    EXPECT_EQ(stored::Get(stored::kSoundKey, "").text, "D:\\Sounds\\bell.wav");
+
+    // What was saved loads back unchanged (the paths don't exist here, so
+    // the dialog opens and is dismissed).
+    popupNotification = 1;
+    scanInterval = 0;
+    LoadSettings();
+    EXPECT_STREQ(mailDir, "D:\\Mail\\New");
+    EXPECT_EQ(scanInterval, 30);
+    EXPECT_EQ(popupNotification, 0);
+}
