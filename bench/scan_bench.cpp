@@ -1,0 +1,410 @@
+/*
+ * Scan benchmark: times the new-mail directory scan on a directory of 1000
+ * message files against what the file system itself costs, measures how
+ * long a posted message waits while a scan runs, and reports the memory
+ * that two full lists take.
+ *
+ *   floor A      list the directory and test each file's existence
+ *   steady scan  ScanMailDir with every file already known   (<= 3 x A)
+ *   floor B      open each file and read its first 16 KiB
+ *   first scan   ScanMailDir with every file new              (<= 1.5 x B)
+ *   floor C      allocate and fill 2 x 1000 records, the copies that the
+ *                two lists of a first scan must hold (shown, no target)
+ *   wait         longest wait of a posted message during scans (<= 50 ms)
+ *
+ * Each time is the median of several runs. Exit code 0 when every target
+ * is met, 1 otherwise.
+ */
+#include <windows.h>
+#include <io.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "mail.h"
+
+namespace {
+
+constexpr int kFiles = 1000;
+constexpr UINT kStamp = WM_APP + 1;
+
+double NowMs()
+{
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+template <typename Work>
+double MedianMs(int runs, Work work)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        const double start = NowMs();
+        work();
+        times.push_back(NowMs() - start);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+// ------------------------------------------------------------ test data
+
+const char* const kNames[] = {"Priya Raman", "Sam Okafor", "Lena Fischer", "Tomasz Nowak",
+                              "Aiko Tanaka", "Marta Silva", "Jonas Berg", "Grace Mensah"};
+const char* const kSubjects[] = {"Photos from the harbour walk", "Re: Budget for the spring fair",
+                                 "Minutes of Tuesday's meeting", "Fwd: Train times to Leeds",
+                                 "Your order has shipped", "Re: Re: Choir rehearsal moved",
+                                 "Draft chapter 4 attached", "Lunch on Friday?"};
+const char* const kDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+
+std::string Address(const char* name)
+{
+    std::string address;
+    for (const char* c = name; *c; ++c)
+        address += (*c == ' ') ? '.' : static_cast<char>(*c | 0x20);
+    return address + "@example.net";
+}
+
+// A message as the mail client leaves it: a few Received lines, the usual
+// header fields, an empty line and a body of a few KB; CR LF line ends.
+std::string MessageText(int n)
+{
+    const char* name = kNames[n % 8];
+    char line[512];
+    std::string text;
+    for (int hop = 0; hop < 3; ++hop) {
+        std::snprintf(line, sizeof line,
+                      "Received: from mx%d.example.net (mx%d.example.net [192.0.2.%d])\r\n"
+                      "\tby relay%d.example.org with SMTP id %08X; %s, %d Oct 1997 %02d:%02d:%02d +0100\r\n",
+                      hop, hop, (n + hop) % 250, hop, n * 7919 + hop, kDays[n % 7], 1 + n % 28, n % 24,
+                      n % 60, (n * 7) % 60);
+        text += line;
+    }
+    std::snprintf(line, sizeof line,
+                  "Message-ID: <%d.%08X@example.net>\r\n"
+                  "From: \"%s\" <%s>\r\n"
+                  "To: sam.okafor@example.org\r\n"
+                  "Cc: team@example.org\r\n"
+                  "Date: %s, %d Oct 1997 %02d:%02d:%02d +0100\r\n"
+                  "Subject: %s (%d)\r\n"
+                  "Organization: Kestrel Apps\r\n"
+                  "X-Priority: %d\r\n"
+                  "MIME-Version: 1.0\r\n"
+                  "Content-Type: text/plain; charset=us-ascii\r\n"
+                  "X-Mailer: Corvid Mail 2.0\r\n\r\n",
+                  n, n * 104729, name, Address(name).c_str(), kDays[n % 7], 1 + n % 28, n % 24, n % 60,
+                  (n * 7) % 60, kSubjects[n % 8], n, 1 + n % 5);
+    text += line;
+    const size_t size = 2000 + static_cast<size_t>(n * 37 % 4000);
+    while (text.size() < size)
+        text += "The quick brown fox jumps over the lazy dog, and the dog takes it well.\r\n";
+    return text;
+}
+
+struct MailDir {
+    std::string path;
+    std::vector<std::string> files;
+
+    bool Create()
+    {
+        char base[MAX_PATH];
+        GetTempPathA(MAX_PATH, base);
+        path = std::string(base) + "tbbench_" + std::to_string(GetCurrentProcessId());
+        if (!CreateDirectoryA(path.c_str(), nullptr)) return false;
+        for (int n = 0; n < kFiles; ++n) {
+            char name[32];
+            std::snprintf(name, sizeof name, "%08d.CNM", 10000 + n);
+            const std::string file = path + "\\" + name;
+            FILE* f = std::fopen(file.c_str(), "wb");
+            if (!f) return false;
+            const std::string text = MessageText(n);
+            std::fwrite(text.data(), 1, text.size(), f);
+            std::fclose(f);
+            files.push_back(file);
+        }
+        return true;
+    }
+    ~MailDir()
+    {
+        for (const std::string& file : files) DeleteFileA(file.c_str());
+        RemoveDirectoryA(path.c_str());
+    }
+};
+
+// ------------------------------------------------------------ floors
+
+int ListAndTest(const std::string& dir)
+{
+    int existing = 0;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((dir + "\\*.CNM").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    char path[MAX_PATH + 1];
+    do {
+        std::snprintf(path, sizeof path, "%s\\%s", dir.c_str(), entry.cFileName);
+        if (_access(path, 0) == 0) ++existing;
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return existing;
+}
+
+long OpenAndRead(const std::vector<std::string>& files)
+{
+    static char buffer[16384];
+    long total = 0;
+    for (const std::string& file : files) {
+        const HFILE h = _lopen(file.c_str(), OF_READ | OF_SHARE_DENY_NONE);
+        if (h == HFILE_ERROR) continue;
+        const UINT got = _lread(h, buffer, sizeof buffer);
+        if (got != static_cast<UINT>(HFILE_ERROR)) total += static_cast<long>(got);
+        _lclose(h);
+    }
+    return total;
+}
+
+// The two lists' share of a first scan: 2000 heap copies of a record.
+double CopyRecords()
+{
+    MailRecord* work = new MailRecord();
+    std::strcpy(work->subject, "Photos from the harbour walk");
+    std::vector<void*> copies(2 * kFiles);
+    const double start = NowMs();
+    for (void*& copy : copies) {
+        copy = std::malloc(sizeof(MailRecord));
+        if (copy) std::memcpy(copy, work, sizeof(MailRecord));
+    }
+    const double elapsed = NowMs() - start;
+    for (void* copy : copies) std::free(copy);
+    delete work;
+    return elapsed;
+}
+
+// ------------------------------------------------------------ scans
+
+int Scan(std::string& dirText, int keepNew)
+{
+    std::vector<char> text(dirText.begin(), dirText.end());
+    text.resize(kMailPathSize + 1, '\0');
+    return ScanMailDir(text.data(), "CNM", keepNew);
+}
+
+void FreshLists()
+{
+    knownList = ListDestroy(knownList);
+    newList = ListDestroy(newList);
+    knownList = ListCreate(sizeof(MailRecord));
+    newList = ListCreate(sizeof(MailRecord));
+}
+
+// ------------------------------------------------------------ responsiveness
+
+// Posting times by sequence number; the stamp window records how long each
+// message waited.
+std::vector<double> postedAt;
+std::vector<double> waited;
+
+LRESULT CALLBACK StampProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == kStamp) {
+        const size_t seq = static_cast<size_t>(wParam);
+        if (seq < waited.size()) waited[seq] = NowMs() - postedAt[seq];
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+struct Responsiveness {
+    double longestMs = 0;
+    double medianMs = 0;
+    int messages = 0;
+    double scanMs = 0;
+    int scans = 0;
+};
+
+// Another thread posts a timestamped message every 2 ms to a window of this
+// thread while it runs steady-state scans back to back; only the scans let
+// messages through.
+Responsiveness MeasureWaits(std::string& dirText, int scans)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = StampProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "ScanBenchStamp";
+    RegisterClassA(&wc);
+    HWND window = CreateWindowA("ScanBenchStamp", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance,
+                                nullptr);
+
+    constexpr size_t kMaxMessages = 100000;
+    postedAt.assign(kMaxMessages, 0.0);
+    waited.assign(kMaxMessages, -1.0);
+    std::atomic<bool> running{true};
+    std::atomic<size_t> posted{0};
+    timeBeginPeriod(1);
+    std::thread poster([&] {
+        while (running && posted < kMaxMessages) {
+            const size_t seq = posted;
+            postedAt[seq] = NowMs();
+            PostMessageA(window, kStamp, seq, 0);
+            posted = seq + 1;
+            Sleep(2);
+        }
+    });
+
+    Responsiveness result;
+    const double start = NowMs();
+    for (int i = 0; i < scans; ++i) Scan(dirText, 0);
+    result.scanMs = NowMs() - start;
+    result.scans = scans;
+    running = false;
+    poster.join();
+    timeEndPeriod(1);
+    // Hand out what the last scan left behind; those waits count too.
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+
+    std::vector<double> waits;
+    for (size_t i = 0; i < posted; ++i)
+        if (waited[i] >= 0) waits.push_back(waited[i]);
+    std::sort(waits.begin(), waits.end());
+    result.messages = static_cast<int>(waits.size());
+    if (!waits.empty()) {
+        result.longestMs = waits.back();
+        result.medianMs = waits[waits.size() / 2];
+    }
+    DestroyWindow(window);
+    return result;
+}
+
+// ------------------------------------------------------------ report
+
+bool allMet = true;
+
+void Verdict(const char* what, double value, double limit, const char* unit)
+{
+    const bool met = value <= limit;
+    allMet = allMet && met;
+    std::printf("  %-34s %8.2f %-3s (target <= %.2f)  %s\n", what, value, unit, limit, met ? "PASS" : "FAIL");
+}
+
+double MegaBytes(SIZE_T bytes)
+{
+    return static_cast<double>(bytes) / (1024.0 * 1024.0);
+}
+
+PROCESS_MEMORY_COUNTERS_EX Memory()
+{
+    PROCESS_MEMORY_COUNTERS_EX counters = {};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                         sizeof counters);
+    return counters;
+}
+
+} // namespace
+
+int main()
+{
+    MailDir dir;
+    std::printf("Creating %d message files...\n", kFiles);
+    if (!dir.Create()) {
+        std::printf("cannot create the message files in %s\n", dir.path.c_str());
+        return 2;
+    }
+    std::string dirText = dir.path;
+    std::printf("Directory %s\n", dir.path.c_str());
+
+    // Warm the file cache so every figure sees the same, cached, files.
+    ListAndTest(dir.path);
+    OpenAndRead(dir.files);
+    const PROCESS_MEMORY_COUNTERS_EX before = Memory();
+
+    // Floor A and the steady-state scan.
+    int listed = 0;
+    const double floorA = MedianMs(15, [&] { listed = ListAndTest(dir.path); });
+    FreshLists();
+    const int firstFound = Scan(dirText, 0);
+    int steadyFound = -1;
+    const double steady = MedianMs(15, [&] { steadyFound = Scan(dirText, 0); });
+
+    // Floor B and the first scan, alternated so both see the same cache.
+    std::vector<double> bTimes, cTimes, firstTimes;
+    long bytes = 0;
+    int newFound = 0;
+    for (int run = 0; run < 7; ++run) {
+        double start = NowMs();
+        bytes = OpenAndRead(dir.files);
+        bTimes.push_back(NowMs() - start);
+        FreshLists();
+        cTimes.push_back(CopyRecords());
+        start = NowMs();
+        newFound = Scan(dirText, 0);
+        firstTimes.push_back(NowMs() - start);
+    }
+    std::sort(bTimes.begin(), bTimes.end());
+    std::sort(firstTimes.begin(), firstTimes.end());
+    std::sort(cTimes.begin(), cTimes.end());
+    const double floorB = bTimes[bTimes.size() / 2];
+    const double floorC = cTimes[cTimes.size() / 2];
+    const double first = firstTimes[firstTimes.size() / 2];
+
+    // Memory with 1000 records in each list (left by the last first scan).
+    const PROCESS_MEMORY_COUNTERS_EX full = Memory();
+    const int knownCount = ListCount(knownList);
+    const int newCount = ListCount(newList);
+
+    const Responsiveness waits = MeasureWaits(dirText, 30);
+
+    std::printf("\nFiles listed %d, first scan found %d (lists hold %d known, %d new), "
+                "steady scan found %d, floor B read %ld bytes\n",
+                listed, firstFound, knownCount, newCount, steadyFound, bytes);
+    std::printf("\nTimes (median):\n");
+    std::printf("  floor A: list + _access per file   %8.2f ms\n", floorA);
+    std::printf("  steady-state ScanMailDir            %8.2f ms\n", steady);
+    std::printf("  floor B: _lopen + 16 KiB _lread     %8.2f ms\n", floorB);
+    std::printf("  floor C: 2000 record copies         %8.2f ms\n", floorC);
+    std::printf("  first ScanMailDir, 1000 new         %8.2f ms   (new files found %d)\n", first, newFound);
+    std::printf("\nResponsiveness: %d messages posted every 2 ms during %d steady scans (%.0f ms)\n",
+                waits.messages, waits.scans, waits.scanMs);
+    std::printf("  median wait %.2f ms, longest wait %.2f ms\n", waits.medianMs, waits.longestMs);
+    std::printf("\nMemory with %d + %d records (record %u bytes):\n", knownCount, newCount,
+                static_cast<unsigned>(sizeof(MailRecord)));
+    std::printf("  working set    %8.1f MB (before the lists %8.1f MB)\n", MegaBytes(full.WorkingSetSize),
+                MegaBytes(before.WorkingSetSize));
+    // Wine leaves PrivateUsage at 0; the commit charge (PagefileUsage) is
+    // the process's private bytes there.
+    const SIZE_T privateFull = full.PrivateUsage ? full.PrivateUsage : full.PagefileUsage;
+    const SIZE_T privateBefore = before.PrivateUsage ? before.PrivateUsage : before.PagefileUsage;
+    std::printf("  private bytes  %8.1f MB (before the lists %8.1f MB)\n", MegaBytes(privateFull),
+                MegaBytes(privateBefore));
+    std::printf("  records alone  %8.1f MB\n", MegaBytes(2 * kFiles * sizeof(MailRecord)));
+
+    std::printf("\nTargets:\n");
+    Verdict("steady scan / floor A", steady / floorA, 3.0, "x");
+    Verdict("first scan / floor B", first / floorB, 1.5, "x");
+    std::printf("  %-34s %8.2f x   (no target: B plus the lists' copies)\n", "first scan / (floor B + floor C)",
+                first / (floorB + floorC));
+    Verdict("longest message wait", waits.longestMs, 50.0, "ms");
+    const bool counted = firstFound == kFiles && newFound == kFiles && steadyFound == 0 && listed == kFiles;
+    if (!counted) {
+        std::printf("  file counts                        FAIL (expected %d new, then 0)\n", kFiles);
+        allMet = false;
+    }
+    std::printf("%s\n", allMet ? "ALL PASS" : "SOME TARGETS MISSED");
+
+    knownList = ListDestroy(knownList);
+    newList = ListDestroy(newList);
+    return allMet ? 0 : 1;
+}

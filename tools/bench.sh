@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds the family and runs the scan benchmark (bench/scan_bench.cpp) under
+# Wine, in the build tree's private prefix, inside a virtual X display.
+# Extra arguments go to the benchmark program. Exit code: the benchmark's
+# (0 when every target is met).
+set -euo pipefail
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export BUILD_DIR=${BUILD_DIR:-$repo/build}
+prefix=$BUILD_DIR/wineprefix
+
+bash "$repo/tools/build.sh"
+# Never the user's own display or Wine prefix.
+unset DISPLAY WINEPREFIX
+exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+    set -u
+    "$1/tests/wine/prefix.sh" setup "$2"
+    "$1/tests/wine/run.sh" "$2" "$3/bin/scan_bench.exe" "${@:4}"
+    status=$?
+    "$1/tests/wine/prefix.sh" teardown "$2"
+    exit $status
+' bench "$repo" "$prefix" "$BUILD_DIR" "$@"

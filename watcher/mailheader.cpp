@@ -1,0 +1,209 @@
+/*
+ * Mail header reader: fills a MailRecord from the header lines at the top of
+ * a new-mail file. The message body is never read: reading stops at the
+ * first empty line.
+ *
+ * Bytes come through a 16 KB buffer; lines end at LF, CR (the rest of that
+ * physical line is dropped, so CR LF ends one line), form feed, end of data,
+ * the byte 0xFF, or after 4095 characters. A header line is classified by a
+ * keyword anywhere in its field name, so Reply-To counts as TO and
+ * X-Priority as PRIORITY. Each value is tidied with the library's trim.
+ */
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "kwctrl32.h"
+#include "mail.h"
+
+void* (*mailAlloc)(std::size_t size) = std::malloc;
+
+namespace {
+
+constexpr UINT kOpenMode = OF_READ | OF_SHARE_DENY_NONE;
+constexpr int kNoBuffer = 0xFF;
+constexpr int kEndOfData = 0;
+
+// Reader state: one file at a time.
+unsigned char* readBuffer;
+UINT fillCount;
+UINT readPosition;
+// Set by a failed read: the file then has no more data.
+bool readFailed;
+
+struct FieldRule {
+    int code;
+    const char* keyword;
+    size_t skip; // keyword and colon, counted from the start of the line
+    size_t offset; // of the field in MailRecord
+};
+
+const FieldRule kFieldRules[] = {
+    {kFieldFrom, "FROM", 5, offsetof(MailRecord, from)},
+    {kFieldTo, "TO", 3, offsetof(MailRecord, to)},
+    {kFieldDate, "DATE", 5, offsetof(MailRecord, date)},
+    {kFieldOrganization, "ORGANIZATION", 13, offsetof(MailRecord, organization)},
+    {kFieldSubject, "SUBJECT", 8, offsetof(MailRecord, subject)},
+    {kFieldPriority, "PRIORITY", 9, offsetof(MailRecord, priority)},
+};
+
+// Copies at most size - 1 characters of text and terminates.
+void CopyText(char* dest, size_t size, const char* text, size_t length)
+{
+    if (length > size - 1) length = size - 1;
+    std::memcpy(dest, text, length);
+    dest[length] = '\0';
+}
+
+// The display name: the text between the leading double quote and the next
+// one (or the end), else the whole sender.
+void SetFromName(MailRecord* record)
+{
+    const char* from = record->from;
+    if (from[0] == '"') {
+        const char* name = from + 1;
+        const char* close = std::strchr(name, '"');
+        const size_t length = close ? static_cast<size_t>(close - name) : std::strlen(name);
+        CopyText(record->fromName, sizeof record->fromName, name, length);
+    } else {
+        CopyText(record->fromName, sizeof record->fromName, from, std::strlen(from));
+    }
+}
+
+} // namespace
+
+HFILE OpenMailFile(const char* path)
+{
+    // A buffer left by a file that was never closed is not leaked.
+    std::free(readBuffer);
+    readBuffer = static_cast<unsigned char*>(mailAlloc(kReadBufferSize));
+    fillCount = 0;
+    readPosition = 0;
+    readFailed = false;
+    if (!readBuffer) {
+        MessageBoxA(GetFocus(), "System error: Cannot allocate io buffer", "File I/O Error", MB_ICONERROR);
+        return HFILE_ERROR;
+    }
+    const HFILE file = _lopen(path, kOpenMode);
+    if (file == HFILE_ERROR) {
+        std::free(readBuffer);
+        readBuffer = nullptr;
+    }
+    return file;
+}
+
+void CloseMailFile(HFILE file)
+{
+    _lclose(file);
+    std::free(readBuffer);
+    readBuffer = nullptr;
+    fillCount = 0;
+    readPosition = 0;
+}
+
+int ReadMailChar(HFILE file)
+{
+    if (!readBuffer) return kNoBuffer;
+    if (readPosition >= fillCount) {
+        if (readFailed) return kEndOfData;
+        const UINT got = _lread(file, readBuffer, kReadBufferSize);
+        // A read error (HFILE_ERROR) ends the data just as an empty read
+        // does, and is not retried.
+        readFailed = got > static_cast<UINT>(kReadBufferSize);
+        fillCount = readFailed ? 0 : got;
+        readPosition = 0;
+        if (fillCount == 0) return kEndOfData;
+    }
+    const unsigned char c = readBuffer[readPosition++];
+    return c == 0 ? ' ' : c;
+}
+
+int ReadHeaderLine(char* buffer, int size, HFILE file)
+{
+    if (!buffer || size < 1) return -1;
+    // Without an open file every byte would read as 0xFF and the skip below
+    // would never end.
+    if (!readBuffer) {
+        buffer[0] = '\0';
+        return -1;
+    }
+    enum { kLineFeed, kReturn, kEnd, kFormFeed, kByteFF, kFull } ending;
+    int stored = 0;
+    for (;;) {
+        if (stored >= size - 1) { ending = kFull; break; }
+        const int c = ReadMailChar(file);
+        if (c == '\n') { ending = kLineFeed; break; }
+        if (c == '\r') { ending = kReturn; break; }
+        if (c == kEndOfData) { ending = kEnd; break; }
+        if (c == 0xFF) { ending = kByteFF; break; }
+        if (c == '\f') {
+            // A form feed is a line of its own: alone it is the line,
+            // after text it is put back to begin the next one.
+            if (stored == 0) {
+                buffer[stored++] = '\f';
+            } else {
+                --readPosition;
+            }
+            ending = kFormFeed;
+            break;
+        }
+        buffer[stored++] = static_cast<char>(c);
+    }
+    buffer[stored] = '\0';
+    if (ending == kEnd && stored == 0) return -1;
+    if (ending == kReturn || ending == kByteFF || ending == kFull) {
+        for (;;) {
+            const int c = ReadMailChar(file);
+            if (c == '\n' || c == '\f' || c == kEndOfData) break;
+        }
+    }
+    return stored;
+}
+
+int ClassifyHeaderLine(const char* line)
+{
+    if (!line) return kFieldNone;
+    // Only the field name counts: the text before the first colon.
+    std::string name(line, std::strcspn(line, ":"));
+    for (char& c : name) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    for (const FieldRule& rule : kFieldRules) {
+        if (name.find(rule.keyword) != std::string::npos) return rule.code;
+    }
+    return kFieldNone;
+}
+
+int ReadMailHeader(const char* path, MailRecord* record)
+{
+    if (!path || !record) return 0;
+    // A path that does not fit the record would name another file there.
+    const size_t pathLength = std::strlen(path);
+    if (pathLength >= sizeof record->path) return 0;
+
+    const HFILE file = OpenMailFile(path);
+    if (file == HFILE_ERROR) return 0;
+    std::memcpy(record->path, path, pathLength + 1);
+
+    char line[kHeaderFieldSize];
+    for (;;) {
+        ReadHeaderLine(line, sizeof line, file);
+        const int code = ClassifyHeaderLine(line);
+        for (const FieldRule& rule : kFieldRules) {
+            if (rule.code != code) continue;
+            char* field = reinterpret_cast<char*>(record) + rule.offset;
+            // The value starts after the keyword's length plus the colon,
+            // whatever the line's own field name is.
+            const size_t length = std::strlen(line);
+            const size_t start = length < rule.skip ? length : rule.skip;
+            CopyText(field, kHeaderFieldSize, line + start, length - start);
+            trim(field);
+            if (code == kFieldFrom) SetFromName(record);
+        }
+        // An empty line ends the header; so does the end of the file.
+        if (line[0] == '\0') break;
+    }
+    CloseMailFile(file);
+    return 1;
+}

@@ -1,0 +1,162 @@
+/*
+ * RecordList: a list of up to 1000 heap copies of fixed-size records, in
+ * the order they were appended. The slot array is allocated when the list
+ * is made and again at every clear; it never grows. Every operation
+ * accepts a null list, which the watcher relies on while a list does not
+ * exist yet or has already been destroyed.
+ */
+#include <io.h>
+#include <malloc.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "mail.h"
+
+namespace {
+
+void** NewSlots()
+{
+    void** slots = static_cast<void**>(mailAlloc(kListCapacity * sizeof(void*)));
+    if (slots) std::memset(slots, 0, kListCapacity * sizeof(void*));
+    return slots;
+}
+
+// A list whose records can be read as MailRecords.
+bool HoldsMail(const RecordList* list)
+{
+    return list && list->items && list->itemSize >= static_cast<int>(sizeof(MailRecord));
+}
+
+unsigned char FoldCase(unsigned char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
+}
+
+// Path identity: equal without regard to the case of the ASCII letters.
+// Called up to half a million times in one scan, so it is cheap for a miss:
+// paths in one directory share their beginning and differ near the end,
+// so the comparison runs backwards from the end of the wanted path, of
+// known length. stored must point to a whole path field; reading it at
+// `length` stays inside the field, since length < kMailPathSize.
+bool SamePath(const char* stored, const char* path, size_t length)
+{
+    // A stored path that is longer has no terminator at `length`; one that
+    // is shorter has its terminator where path has a character.
+    if (stored[length] != '\0') return false;
+    for (size_t i = length; i-- > 0;) {
+        const unsigned char x = static_cast<unsigned char>(stored[i]);
+        const unsigned char y = static_cast<unsigned char>(path[i]);
+        if (x != y && FoldCase(x) != FoldCase(y)) return false;
+    }
+    return true;
+}
+
+} // namespace
+
+RecordList* ListCreate(int itemSize)
+{
+    if (itemSize <= 0) return nullptr;
+    auto* list = static_cast<RecordList*>(mailAlloc(sizeof(RecordList)));
+    if (!list) return nullptr;
+    list->items = NewSlots();
+    if (!list->items) {
+        std::free(list);
+        return nullptr;
+    }
+    list->itemSize = itemSize;
+    list->count = 0;
+    return list;
+}
+
+RecordList* ListDestroy(RecordList* list)
+{
+    if (!list) return nullptr;
+    if (list->count > 0) ListClear(list);
+    std::free(list->items);
+    std::free(list);
+    return nullptr;
+}
+
+void ListClear(RecordList* list)
+{
+    if (!list) return;
+    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    if (list->items) {
+        for (int i = 0; i < list->count; ++i) std::free(list->items[i]);
+    }
+    list->count = 0;
+    _heapmin();
+    std::free(list->items);
+    _heapmin();
+    // Without a fresh slot array the list refuses every append until the
+    // next clear.
+    list->items = NewSlots();
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+}
+
+void* ListAppend(RecordList* list, const void* record)
+{
+    if (!list || !record || !list->items || list->count >= kListCapacity) return nullptr;
+    void* copy = mailAlloc(static_cast<std::size_t>(list->itemSize));
+    if (!copy) return nullptr;
+    std::memcpy(copy, record, static_cast<std::size_t>(list->itemSize));
+    list->items[list->count++] = copy;
+    return copy;
+}
+
+void* ListGet(RecordList* list, int index)
+{
+    if (!list || !list->items || index < 0 || index >= list->count) return nullptr;
+    return list->items[index];
+}
+
+int ListCount(RecordList* list)
+{
+    return list ? list->count : 0;
+}
+
+void ListRemoveAt(RecordList* list, int index)
+{
+    if (!list || !list->items || index < 0 || index >= list->count) return;
+    void* removed = list->items[index];
+    std::memmove(&list->items[index], &list->items[index + 1],
+                 static_cast<std::size_t>(list->count - index - 1) * sizeof(void*));
+    list->items[--list->count] = nullptr;
+    std::memset(removed, 0, static_cast<std::size_t>(list->itemSize));
+    std::free(removed);
+    _heapmin();
+}
+
+int ListContainsPath(RecordList* const& list, const char* path)
+{
+    if (!path) return 0;
+    // A path that does not fit a record cannot be in the list.
+    const size_t length = std::strlen(path);
+    if (length >= static_cast<size_t>(kMailPathSize)) return 0;
+    for (int i = 0;; ++i) {
+        YieldDuringScan();
+        // Read the caller's variable again: a handler may have destroyed
+        // or emptied the list during the pause.
+        RecordList* current = list;
+        if (!HoldsMail(current) || i >= current->count) return 0;
+        if (SamePath(static_cast<const MailRecord*>(current->items[i])->path, path, length)) return 1;
+    }
+}
+
+void ListPrune(RecordList* const& list)
+{
+    int i = 0;
+    for (;;) {
+        YieldDuringScan();
+        RecordList* current = list;
+        if (!HoldsMail(current) || i >= current->count) return;
+        const auto* record = static_cast<const MailRecord*>(current->items[i]);
+        // After a removal the next record has moved into this index.
+        if (_access(record->path, 0) != 0) {
+            ListRemoveAt(current, i);
+        } else {
+            ++i;
+        }
+    }
+}

@@ -1,0 +1,137 @@
+/*
+ * The new-mail directory scan: decides which mail files are new by
+ * comparing the directory with knownList, reads the header of each new one
+ * and appends it to both lists, then forgets the files that have gone.
+ *
+ * The scan lets messages through while it runs, so window handlers (the
+ * tray menu, even "Exit") may run in the middle of it. It therefore reads
+ * knownList and newList afresh at every use; a list destroyed meanwhile is
+ * null and every list operation ignores it.
+ */
+#include <cstdlib>
+#include <cstring>
+
+#include "kwctrl32.h"
+#include "mail.h"
+
+RecordList* knownList;
+RecordList* newList;
+
+namespace {
+
+// How long the scan may work between two looks at the message queue:
+// short enough that the windows stay responsive, long enough that the
+// queue is not polled once per comparison.
+constexpr DWORD kYieldIntervalMs = 5;
+// Messages let through at one look; the looks are rare, so each takes what
+// has piled up meanwhile.
+constexpr int kMessagesPerYield = 50;
+// Text buffer of the search pattern and of each full path.
+constexpr size_t kPathBuffer = 256;
+
+DWORD lastYield;
+bool quitTaken;
+WPARAM quitCode;
+
+// Notices a quit message that MyDialogYield takes off the queue: it would
+// dispatch it to no window and the message loop would never end.
+LRESULT CALLBACK WatchForQuit(int code, WPARAM removal, LPARAM lParam)
+{
+    if (code == HC_ACTION && removal == PM_REMOVE) {
+        const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+        if (msg->message == WM_QUIT) {
+            quitTaken = true;
+            quitCode = msg->wParam;
+        }
+    }
+    return CallNextHookEx(nullptr, code, removal, lParam);
+}
+
+// One new file: read into a cleared work record, so that no field is left
+// from the previous file and every field is a terminated text. A file that
+// cannot be opened yet (still being written, locked) is left for the next
+// scan: it is neither counted nor listed.
+bool TakeNewFile(const char* path, MailRecord* work)
+{
+    YieldDuringScan();
+    std::memset(work, 0, sizeof *work);
+    if (!ReadMailHeader(path, work)) return false;
+    // A list that is full or cannot take the copy does without it; the
+    // file still counts as new.
+    ListAppend(knownList, work);
+    ListAppend(newList, work);
+    return true;
+}
+
+} // namespace
+
+void YieldDuringScan()
+{
+    if (GetTickCount() - lastYield < kYieldIntervalMs) return;
+    HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, WatchForQuit, nullptr, GetCurrentThreadId());
+    MyDialogYield(kMessagesPerYield);
+    if (hook) UnhookWindowsHookEx(hook);
+    if (quitTaken) {
+        quitTaken = false;
+        PostQuitMessage(static_cast<int>(quitCode));
+    }
+    lastYield = GetTickCount();
+}
+
+int ScanMailDir(char* directory, const char* extension, int keepNew)
+{
+    if (!directory || !extension) return 0;
+    auto* work = static_cast<MailRecord*>(mailAlloc(sizeof(MailRecord)));
+    if (!work) return 0;
+
+    // The caller's text loses a trailing backslash too (the running
+    // setting is meant to change).
+    size_t dirLength = std::strlen(directory);
+    if (dirLength > 0 && directory[dirLength - 1] == '\\') directory[--dirLength] = '\0';
+    const size_t extLength = std::strlen(extension);
+
+    // Handlers run during the scan may change the caller's text; the scan
+    // keeps to the directory it started with.
+    char text[kPathBuffer];
+    char dir[kPathBuffer];
+    const bool patternFits = dirLength + 3 + extLength < kPathBuffer;
+    if (patternFits) {
+        std::memcpy(dir, directory, dirLength + 1);
+        std::memcpy(text, dir, dirLength);
+        std::memcpy(text + dirLength, "\\*.", 3);
+        std::memcpy(text + dirLength + 3, extension, extLength + 1);
+    }
+
+    if (!keepNew) ListClear(newList);
+
+    int found = 0;
+    WIN32_FIND_DATAA entry;
+    // A pattern too long for the buffer is a directory that cannot be
+    // searched.
+    HANDLE search = patternFits ? FindFirstFileA(text, &entry) : INVALID_HANDLE_VALUE;
+    if (search == INVALID_HANDLE_VALUE) {
+        // Nothing found or no such directory: every known message is
+        // forgotten.
+        ListClear(knownList);
+    } else {
+        do {
+            const char* name = entry.cFileName;
+            if (name[0] == '!') continue;
+            // A path that does not fit the record is skipped: cut short it
+            // would name another file.
+            const size_t nameLength = std::strlen(name);
+            if (dirLength + 1 + nameLength >= static_cast<size_t>(kMailPathSize)) continue;
+            std::memcpy(text, dir, dirLength);
+            text[dirLength] = '\\';
+            std::memcpy(text + dirLength + 1, name, nameLength + 1);
+
+            if (ListContainsPath(knownList, text)) continue;
+            if (TakeNewFile(text, work)) ++found;
+        } while (FindNextFileA(search, &entry));
+        FindClose(search);
+    }
+    std::free(work);
+
+    ListPrune(knownList);
+    return found;
+}

@@ -1,0 +1,336 @@
+// The record lists and the new-mail directory scan: what counts as new, what
+// is forgotten, how both lists look after each kind of scan, and that the
+// scan survives handlers, failing allocations and awkward directories
+// without losing a quit request or the lists' consistency.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "mail.h"
+#include "wintest.h"
+
+namespace {
+
+constexpr UINT kProbe = WM_APP + 0x51;
+
+std::set<std::string> Paths(RecordList* list)
+{
+    std::set<std::string> paths;
+    for (int i = 0; i < ListCount(list); ++i) paths.insert(MailAt(list, i)->path);
+    return paths;
+}
+
+MailRecord* RecordWithPath(const std::string& path)
+{
+    static MailRecord record;
+    std::memset(&record, 0, sizeof record);
+    std::strcpy(record.path, path.c_str());
+    return &record;
+}
+
+// Fails blocks of one size once `allowed` of them have been given.
+std::size_t failSize;
+int failAllowed;
+void* FailingAlloc(std::size_t size)
+{
+    return (size == failSize && failAllowed-- <= 0) ? nullptr : std::malloc(size);
+}
+void FailAllocationsOf(std::size_t size, int allowed)
+{
+    failSize = size;
+    failAllowed = allowed;
+    mailAlloc = FailingAlloc;
+}
+
+class ScanTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        dir = std::string(temp) + "tbscan_" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(dir.c_str(), nullptr);
+        std::strcpy(dirText, dir.c_str());
+        knownList = ListCreate(sizeof(MailRecord));
+        newList = ListCreate(sizeof(MailRecord));
+    }
+    void TearDown() override
+    {
+        mailAlloc = std::malloc;
+        knownList = ListDestroy(knownList);
+        newList = ListDestroy(newList);
+        WIN32_FIND_DATAA entry;
+        HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &entry);
+        if (search != INVALID_HANDLE_VALUE) do {
+            if (!DeleteFileA(File(entry.cFileName).c_str())) RemoveDirectoryA(File(entry.cFileName).c_str());
+        } while (FindNextFileA(search, &entry));
+        if (search != INVALID_HANDLE_VALUE) FindClose(search);
+        RemoveDirectoryA(dir.c_str());
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        }
+    }
+
+    std::string File(const std::string& name) const { return dir + "\\" + name; }
+    static std::string Name(int i) { return "0000" + std::to_string(1000 + i) + ".CNM"; }
+    void Write(const std::string& name, const std::string& subject, const std::string& extra = "")
+    {
+        FILE* f = std::fopen(File(name).c_str(), "wb");
+        std::fprintf(f, "From: \"Priya Raman\" <p@example.net>\r\nSubject: %s\r\n%s\r\nBody\r\n", subject.c_str(),
+                     extra.c_str());
+        std::fclose(f);
+    }
+    void AddMessages(int n, int first = 1)
+    {
+        for (int i = first; i < first + n; ++i) Write(Name(i), "Message " + std::to_string(i));
+    }
+    int Scan(int keepNew = 0, const char* ext = "CNM") { return ScanMailDir(dirText, ext, keepNew); }
+    // The scan polls the queue only every few milliseconds; wait that long
+    // so that its first chance to poll does.
+    void PostProbeAndWait(HWND window)
+    {
+        PostMessageA(window, kProbe, 0, 0);
+        Sleep(20);
+    }
+
+    wintest::MessageBoxWatcher boxes;
+    std::string dir;
+    char dirText[512];
+};
+
+} // namespace
+
+TEST(RecordList, NullListsAndIndexesOutsideAreHarmless)
+{
+    RecordList* none = nullptr;
+    EXPECT_EQ(ListAppend(nullptr, RecordWithPath("x")), nullptr);
+    EXPECT_EQ(ListGet(nullptr, 0), nullptr);
+    EXPECT_EQ(ListCount(nullptr), 0);
+    EXPECT_EQ(ListContainsPath(none, "x"), 0);
+    ListClear(nullptr);
+    ListRemoveAt(nullptr, 0);
+    ListPrune(none);
+    EXPECT_EQ(ListDestroy(nullptr), nullptr);
+
+    RecordList* list = ListCreate(sizeof(MailRecord));
+    for (const char* p : {"zero", "one", "two"}) ListAppend(list, RecordWithPath(p));
+    EXPECT_EQ(ListGet(list, -1), nullptr);
+    EXPECT_EQ(ListGet(list, 3), nullptr);
+    ListRemoveAt(list, 3);
+    ListRemoveAt(list, 0);
+    ASSERT_EQ(ListCount(list), 2);
+    EXPECT_STREQ(MailAt(list, 0)->path, "one");
+    EXPECT_STREQ(MailAt(list, 1)->path, "two");
+    EXPECT_EQ(ListDestroy(list), nullptr);
+}
+
+TEST(RecordList, CapacityCopiesAndFailedAllocations)
+{
+    RecordList* list = ListCreate(sizeof(int));
+    for (int i = 0; i < kListCapacity; ++i) ASSERT_NE(ListAppend(list, &i), nullptr);
+    int value = kListCapacity;
+    EXPECT_EQ(ListAppend(list, &value), nullptr);
+    EXPECT_EQ(ListCount(list), kListCapacity);
+    ListDestroy(list);
+
+    list = ListCreate(sizeof(MailRecord));
+    ListAppend(list, RecordWithPath("C:\\Mail\\New\\00000412.cnm"));
+    RecordWithPath("changed");
+    EXPECT_EQ(ListContainsPath(list, "c:\\MAIL\\new\\00000412.CNM"), 1) << "a copy, matched without case";
+    EXPECT_EQ(ListContainsPath(list, "C:\\Mail\\New\\00000412.cn"), 0);
+    EXPECT_EQ(ListContainsPath(list, "C:\\Mail\\New\\00000412.cnmx"), 0);
+
+    // A clear that gets no fresh slot array leaves a list that refuses
+    // appends until a later clear succeeds.
+    FailAllocationsOf(kListCapacity * sizeof(void*), 0);
+    EXPECT_EQ(ListCreate(sizeof(MailRecord)), nullptr);
+    ListClear(list);
+    EXPECT_EQ(ListAppend(list, RecordWithPath("x")), nullptr);
+    mailAlloc = std::malloc;
+    EXPECT_EQ(ListCount(list), 0);
+    EXPECT_EQ(ListAppend(list, RecordWithPath("x")), nullptr);
+    ListClear(list);
+    EXPECT_NE(ListAppend(list, RecordWithPath("x")), nullptr);
+    FailAllocationsOf(sizeof(MailRecord), 0);
+    EXPECT_EQ(ListAppend(list, RecordWithPath("y")), nullptr);
+    mailAlloc = std::malloc;
+    EXPECT_EQ(ListCount(list), 1);
+    ListDestroy(list);
+}
+
+TEST_F(ScanTest, WhatIsNewAndWhatIsForgotten)
+{
+    AddMessages(3);
+    Write("notes.TXT", "not mail");
+    Write("!draft.CNM", "draft");
+    EXPECT_EQ(Scan(), 3);
+    EXPECT_EQ(Paths(knownList), Paths(newList));
+    EXPECT_EQ(Paths(knownList).count(File(Name(2))), 1u);
+    EXPECT_STREQ(MailAt(newList, 0)->fromName, "Priya Raman");
+    EXPECT_EQ(Scan(), 0);
+    EXPECT_EQ(ListCount(knownList), 3);
+    EXPECT_EQ(ListCount(newList), 0);
+
+    AddMessages(1, 4);
+    EXPECT_EQ(Scan(1), 1);
+    EXPECT_EQ(Scan(1), 0);
+    ASSERT_EQ(ListCount(newList), 1) << "keepNew adds to newList";
+
+    // Deleted, or renamed to "!": pruned from knownList, kept in newList.
+    DeleteFileA(File(Name(4)).c_str());
+    MoveFileA(File(Name(1)).c_str(), File("!" + Name(1)).c_str());
+    EXPECT_EQ(Scan(1), 0);
+    EXPECT_EQ(Paths(knownList), (std::set<std::string>{File(Name(2)), File(Name(3))}));
+    EXPECT_EQ(ListCount(newList), 1);
+
+    // Back again: new again. Other letter case: the same file.
+    AddMessages(1, 4);
+    MoveFileA(File(Name(3)).c_str(), File(Name(3).substr(0, 8) + ".cnm").c_str());
+    EXPECT_EQ(Scan(), 1);
+    for (char* c = dirText; *c; ++c)
+        if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
+    EXPECT_EQ(Scan(), 0);
+    EXPECT_EQ(ListCount(knownList), 3);
+}
+
+TEST_F(ScanTest, DirectoryTextsAndPathsThatDoNotFit)
+{
+    AddMessages(2);
+    std::strcat(dirText, "\\");
+    EXPECT_EQ(Scan(), 2);
+    EXPECT_EQ(std::string(dirText), dir) << "the trailing backslash goes from the caller's text";
+    EXPECT_EQ(Paths(knownList).count(File(Name(1))), 1u);
+
+    // Full paths of 254 characters fit the record, of 255 do not.
+    const size_t room = kMailPathSize - 1 - dir.size() - 1;
+    Write(std::string(room - 4, 'f') + ".CNM", "fits");
+    Write(std::string(room - 3, 'g') + ".CNM", "too long");
+    EXPECT_EQ(Scan(), 1);
+    EXPECT_EQ(Paths(knownList).count(File(std::string(room - 4, 'f') + ".CNM")), 1u);
+    EXPECT_EQ(Scan(), 0);
+
+    // The same directory spelt with ".\" steps, and stars that match
+    // nothing more, so the pattern just fits 255 characters or does not.
+    std::string longer = dir;
+    while (longer.size() + 2 + 6 <= 255) longer += "\\.";
+    std::strcpy(dirText, longer.c_str());
+    const std::string fitting = "CNM" + std::string(255 - longer.size() - 6, '*');
+    EXPECT_EQ(Scan(0, fitting.c_str()), 0) << "paths there are too long to take";
+    EXPECT_EQ(ListCount(knownList), 3) << "but the directory was searched";
+    EXPECT_EQ(Scan(0, (fitting + "*").c_str()), 0);
+    EXPECT_EQ(ListCount(knownList), 0);
+
+    std::strcpy(dirText, dir.c_str());
+    EXPECT_EQ(Scan(), 3);
+    std::strcpy(dirText, File("missing").c_str());
+    EXPECT_EQ(Scan(1), 0);
+    EXPECT_EQ(ListCount(knownList), 0) << "a missing directory forgets everything";
+    EXPECT_EQ(ListCount(newList), 3);
+}
+
+TEST_F(ScanTest, UnopenableFilesWaitForTheNextScanAndRecordsStartEmpty)
+{
+    // The file listed first gets the fields that the second lacks.
+    Write("a.CNM", "bare");
+    Write("b.CNM", "bare");
+    WIN32_FIND_DATAA first;
+    FindClose(FindFirstFileA(File("*.CNM").c_str(), &first));
+    Write(first.cFileName, "full", "Organization: Kestrel\r\nX-Priority: 1\r\n");
+    CreateDirectoryA(File("folder.CNM").c_str(), nullptr);
+    HANDLE locked = CreateFileA(File("c.CNM").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    EXPECT_EQ(Scan(), 2);
+    EXPECT_EQ(ListCount(knownList), 2);
+    EXPECT_EQ(ListCount(newList), 2);
+    for (int i = 0; i < 2; ++i) {
+        const MailRecord* r = MailAt(knownList, i);
+        EXPECT_STREQ(r->organization, std::string(r->path) == File(first.cFileName) ? "Kestrel" : "");
+    }
+    CloseHandle(locked);
+    EXPECT_EQ(Scan(), 1);
+    ASSERT_EQ(ListCount(newList), 1);
+    EXPECT_EQ(std::string(MailAt(newList, 0)->path), File("c.CNM"));
+    EXPECT_STREQ(MailAt(newList, 0)->priority, "") << "nothing left from another file";
+}
+
+TEST_F(ScanTest, FullListsAndFailedAllocations)
+{
+    AddMessages(1001);
+    EXPECT_EQ(Scan(), 1001);
+    EXPECT_EQ(ListCount(knownList), kListCapacity);
+    EXPECT_EQ(ListCount(newList), kListCapacity);
+    EXPECT_EQ(Scan(), 1) << "the file that found no room is new at every scan";
+    EXPECT_EQ(Paths(knownList).count(MailAt(newList, 0)->path), 0u);
+    EXPECT_EQ(Scan(1), 1);
+    EXPECT_EQ(ListCount(newList), 2);
+
+    // No work record: nothing new, nothing changed, newList not even cleared.
+    AddMessages(1, 2000);
+    FailAllocationsOf(sizeof(MailRecord), 0);
+    EXPECT_EQ(Scan(), 0);
+    EXPECT_EQ(ListCount(newList), 2);
+    // No room for the copies: counted as new all the same.
+    knownList = ListDestroy(knownList);
+    knownList = ListCreate(sizeof(MailRecord));
+    FailAllocationsOf(sizeof(MailRecord), 1);
+    EXPECT_EQ(Scan(), 1002);
+    EXPECT_EQ(ListCount(knownList), 0);
+    EXPECT_EQ(ListCount(newList), 0);
+}
+
+TEST_F(ScanTest, HandlersMayDestroyTheListOrDeleteFilesMidScan)
+{
+    AddMessages(3);
+    wintest::MessageRecorder window;
+    window.OnMessage(kProbe, [](HWND, UINT, WPARAM, LPARAM) -> LRESULT {
+        knownList = ListDestroy(knownList);
+        return 0;
+    });
+    PostProbeAndWait(window.hwnd());
+    EXPECT_EQ(Scan(), 3);
+    EXPECT_EQ(window.Count(kProbe), 1u);
+    EXPECT_EQ(ListCount(newList), 3);
+
+    knownList = ListCreate(sizeof(MailRecord));
+    window.OnMessage(kProbe, [this](HWND, UINT, WPARAM, LPARAM) -> LRESULT {
+        for (int i = 1; i <= 3; ++i) DeleteFileA(File(Name(i)).c_str());
+        return 0;
+    });
+    PostProbeAndWait(window.hwnd());
+    EXPECT_EQ(Scan(), 0) << "files that vanish before they are read are not new";
+    EXPECT_EQ(ListCount(knownList), 0);
+    EXPECT_EQ(ListCount(newList), 0);
+}
+
+TEST_F(ScanTest, QuitRequestedDuringTheScanIsStillPendingAfterIt)
+{
+    AddMessages(3);
+    wintest::MessageRecorder window;
+    window.OnMessage(kProbe, [](HWND, UINT, WPARAM code, LPARAM) -> LRESULT {
+        PostQuitMessage(static_cast<int>(code));
+        return 0;
+    });
+    MSG msg;
+    // Posted to the scanning thread, and sent from another one (as a closing
+    // program sends WM_CLOSE): the sent one is handled inside the very
+    // PeekMessage call that would then take the quit off the queue.
+    PostMessageA(window.hwnd(), kProbe, 7, 0);
+    Sleep(20);
+    EXPECT_EQ(Scan(), 3);
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 7u);
+
+    const HWND target = window.hwnd();
+    std::thread sender([target] { SendMessageTimeoutA(target, kProbe, 9, 0, SMTO_NORMAL, 10000, nullptr); });
+    Sleep(100);
+    EXPECT_EQ(Scan(), 0);
+    sender.join();
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 9u);
+}
