@@ -29,6 +29,7 @@
 #define HelpFileName _HelpFileName
 #define IniFileName _IniFileName
 #define CopyTextToClipboard _CopyTextToClipboard
+#define GetFont _GetFont
 #endif
 
 /* Window classes of the library. */
@@ -95,6 +96,33 @@ KWAPI int  WINAPI strcmpiwild(LPCSTR pattern, LPCSTR text);
 /* Adds text to the clipboard as CF_TEXT without emptying it first; 1 when
    the text was placed. */
 KWAPI int  WINAPI CopyTextToClipboard(HWND window, LPCSTR text) KW_DECORATED("__CopyTextToClipboard@8");
+
+/* Window placement. Each returns nonzero when the window was moved or
+   resized, 0 when the handle is not a window. The centring routines put the
+   window's centre on the centre of the screen or of reference's client area
+   (offsetY lower) in screen coordinates, for top-level windows; cwCenter
+   also returns 0 when reference is not a window. MoveWnd moves a child
+   within its parent, a top-level window on the screen. */
+KWAPI int  WINAPI winCenter(HWND window);
+KWAPI int  WINAPI cwCenter(HWND window, HWND reference, int offsetY);
+KWAPI int  WINAPI InflateWnd(HWND window, int widthChange, int heightChange);
+KWAPI int  WINAPI MoveWnd(HWND window, int offsetX, int offsetY);
+
+/* Fonts; every one returned is new and the caller's to delete. GetFont
+   makes 12-point Arial for the window's device (the screen's when the
+   window has none), weight 600 when bold, else 400. SetMyDialogFont gives
+   every descendant of the dialog a normal-weight copy of the dialog's font
+   (of the system font when the dialog has none) and returns it; null for
+   a handle that is not a window. */
+KWAPI HFONT WINAPI GetSmallFont(void);
+KWAPI HFONT WINAPI GetFont(HWND window, int bold) KW_DECORATED("__GetFont@8");
+KWAPI HFONT WINAPI SetMyDialogFont(HWND dialog);
+
+/* Draws a bevelled frame (style 1, 2 or any other) of the given depth
+   around and into rect, then shrinks rect by depth + 1 on every side to the
+   area inside it. Leaves the black stock pen selected. Nonzero when both
+   pens it made were made and deleted; 0 for a null context or rectangle. */
+KWAPI int  WINAPI Create3DEffect(HDC dc, LPRECT rect, int depth, int style);
 
 /* Initialisation and messages. */
 KWAPI int  WINAPI InitControls(HINSTANCE instance);

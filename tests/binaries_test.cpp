@@ -63,6 +63,9 @@ TEST(Exports, ControlLibraryExportsExactlyItsNames)
         "_IniFileName@8",
         // Strings and clipboard
         "trim", "GetToken", "strcmpwild", "strcmpiwild", "_CopyTextToClipboard@8",
+        // Window and dialog utilities
+        "winCenter", "cwCenter", "InflateWnd", "MoveWnd", "GetSmallFont", "_GetFont@8",
+        "SetMyDialogFont", "Create3DEffect",
     };
     EXPECT_EQ(Sorted(LoadBinary("KWCTRL32.dll").ExportNames()), expected);
 }
