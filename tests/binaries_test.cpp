@@ -70,13 +70,15 @@ TEST(Exports, ControlLibraryExportsExactlyItsNames)
     EXPECT_EQ(Sorted(LoadBinary("KWCTRL32.dll").ExportNames()), expected);
 }
 
-TEST(Exports, WatcherForwardsItsExportsToTheLibrary)
+TEST(Exports, WatcherExportsItsAboutBoxAndForwardsTheRest)
 {
     const PeImage watcher = LoadBinary("Tidbell32.exe");
     EXPECT_EQ(Sorted(watcher.ExportNames()),
-              (std::set<std::string>{"Comment", "KWTrim", "WritePrivateProfileInt"}));
+              (std::set<std::string>{"Comment", "KWTrim", "WritePrivateProfileInt", "_AboutProc@16"}));
 
-    // The program's exports are the library's routines themselves.
+    // The About box procedure is the program's own code; the others are the
+    // library's routines themselves.
+    EXPECT_EQ(watcher.Forwarder("_AboutProc@16"), "");
     EXPECT_EQ(watcher.Forwarder("Comment"), "KWCTRL32.Comment");
     EXPECT_EQ(watcher.Forwarder("KWTrim"), "KWCTRL32.trim");
     EXPECT_EQ(watcher.Forwarder("WritePrivateProfileInt"), "KWCTRL32.WritePrivateProfileInt");

@@ -169,12 +169,15 @@ for f in "$repo"/demo/mail/*.CNM; do
   copy_message "$f" "$mail_dir/$(basename "$f")"
 done
 say "sample new-mail directory: C:\\CorvidMail\\NewMail ($mail_dir)"
+# The stand-in mail client (a window of class "FRAME" titled "Corvid Mail")
+# is the client program that the tray icon's double click starts.
+cp -f -- "$bin_dir/CorvidStandIn.exe" "$drive_c/CorvidMail/WINCMAIL.EXE"
 
 # ---------------------------------------------------------------- 4. settings
 wine regedit /S "$(win_path "$repo/demo/tidbell-demo.reg")" >>"$log" 2>&1 \
   || die "could not import the watcher's settings; see $log"
 # The watcher asks for its settings at start-up when one of these is missing.
-for p in windows/system32/notepad.exe windows/notepad.exe; do
+for p in CorvidMail/WINCMAIL.EXE windows/notepad.exe; do
   [ -e "$drive_c/$p" ] || say "warning: C:\\${p//\//\\} does not exist in the prefix"
 done
 

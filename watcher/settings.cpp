@@ -11,6 +11,8 @@
 #include "resource.h"
 #include "watcher.h"
 
+const char kSoundSection[] = "AppEvents\\Schemes\\Apps\\.Default\\MailBeep\\.Current";
+
 char mailExt[kSettingSize];
 char mailDir[kSettingSize];
 char clientProgram[kSettingSize];
@@ -22,7 +24,6 @@ int popupNotification;
 namespace {
 
 const char kSection[] = "Software\\Corvid\\KWApps\\Tidbell";
-const char kSoundSection[] = "AppEvents\\Schemes\\Apps\\.Default\\MailBeep\\.Current";
 const char kNoFile[] = "";
 
 // Texts are read with one character less than their buffers hold; the

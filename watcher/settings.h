@@ -21,6 +21,11 @@ extern int popupNotification;            // 1: a scan with new mail opens the po
 // Loads every setting; when the client program, the mail directory or the
 // viewer does not exist, opens the Properties dialog and returns once the
 // user has closed it.
+// Section of the settings store that holds the new-mail sound.
+extern const char kSoundSection[];
+// Size with which the sound is read when it is about to play.
+constexpr int kSoundPlayReadSize = kSettingSize - 1;
+
 void LoadSettings();
 void SaveSettings();
 

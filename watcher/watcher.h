@@ -13,11 +13,41 @@
 // Posted by a second copy to the running one: put the tray icon back.
 constexpr UINT WM_RESETTRAYICON = WM_APP + 0x6A;
 
+// The watcher's notification-area icon.
+constexpr UINT TRAY_ICON_ID = 0x8065;
+constexpr UINT WM_TRAYNOTIFY = WM_APP + 0x64;
+constexpr UINT IDT_SCAN = 999;
+
 extern HINSTANCE appInstance;
 // The tray window's handle, recorded by its creation handler once the
 // settings are loaded; null before that.
 extern HWND trayWindow;
 
 LRESULT CALLBACK MailWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Adds, changes or removes the tray icon. A given icon is destroyed once
+// the shell has it; the tip is cut to 63 characters.
+BOOL SetTrayIcon(HWND window, DWORD operation, UINT id, HICON icon, const char* tip);
+// One of the tray icons (the idle or the new-mail picture), loaded afresh.
+HICON LoadTrayIcon(int resourceId);
+// Sets the watcher's own icon (NIM_ADD or NIM_MODIFY) to one of its
+// pictures and a tip, and remembers both, so the icon can be put back as it
+// was when the shell's taskbar is created anew.
+void ShowTrayIcon(HWND window, DWORD operation, int iconId, const char* tip);
+
+// Plays the new-mail sound unless the sound setting says "None".
+void PlayNewMailSound();
+// Plays a sound file; tests put a recorder in its place.
+extern BOOL(WINAPI* playSound)(LPCSTR sound, HMODULE module, DWORD flags);
+
+// The About box's dialog procedure, exported as "_AboutProc@16".
+INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) __asm__("__AboutProc@16");
+
+// Brings up the mail client: restores its window if minimised (and, when
+// asked, brings it to the foreground), or starts its program file when no
+// client window exists.
+void BringUpClient(HWND owner, bool toForeground);
+// Starts the client's program file without looking for its window.
+void StartClient(HWND owner);
 
 #endif

@@ -1,0 +1,22 @@
+/*
+ * The new-mail sound: a wave file named by the sound setting, played
+ * asynchronously so that a newer announcement cuts off an older one.
+ */
+#include <windows.h>
+#include <mmsystem.h>
+
+#include "kwctrl32.h"
+#include "settings.h"
+#include "watcher.h"
+
+BOOL(WINAPI* playSound)(LPCSTR, HMODULE, DWORD) = PlaySoundA;
+
+void PlayNewMailSound()
+{
+    // Read afresh: the Properties dialog may have changed it meanwhile.
+    KwGetPrivateProfileString(kSoundSection, "", "None", newMailSound, kSoundPlayReadSize, "");
+    if (lstrcmpiA(newMailSound, "None") == 0) return;
+    // Without SND_NODEFAULT: a file that cannot be played gives the
+    // system's default sound, which still tells the user about new mail.
+    playSound(newMailSound, nullptr, SND_FILENAME | SND_ASYNC);
+}

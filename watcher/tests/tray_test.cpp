@@ -1,0 +1,480 @@
+// The tray window inside the test process: its icon and tip as the shell
+// shows them, the scan timer, the sound, the menu and its commands, and the
+// mail client brought up from it.
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "kwctrl32.h"
+#include "leaks.h"
+#include "mail.h"
+#include "mail_dir.h"
+#include "resource.h"
+#include "settings.h"
+#include "stored_settings.h"
+#include "tray.h"
+#include "watcher.h"
+#include "wintest.h"
+
+namespace {
+
+struct PlayedSound {
+    std::string sound;
+    DWORD flags;
+};
+std::vector<PlayedSound> played;
+
+BOOL WINAPI RecordSound(LPCSTR sound, HMODULE, DWORD flags)
+{
+    played.push_back({sound ? sound : "(null)", flags});
+    return TRUE;
+}
+
+const char kTestClass[] = "KWMailNotification";
+
+// Ends every stand-in that logged to `log`, found by the process ids its
+// lines begin with: a copy still starting has no window to close yet, and
+// one left running would hold the test's output open.
+void EndStandIns(const std::string& log)
+{
+    FILE* f = std::fopen(log.c_str(), "r");
+    if (!f) return;
+    char line[512];
+    while (std::fgets(line, sizeof line, f)) {
+        const DWORD pid = std::strtoul(line, nullptr, 10);
+        HANDLE process = pid ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid) : nullptr;
+        if (!process) continue;
+        TerminateProcess(process, 0);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+    std::fclose(f);
+}
+
+class TrayTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        appInstance = GetModuleHandleA(nullptr);
+        InitControls(appInstance);
+        static bool registered = false;
+        if (!registered) {
+            WNDCLASSA wc = {};
+            wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+            wc.lpfnWndProc = MailWndProc;
+            wc.hInstance = appInstance;
+            wc.lpszClassName = kTestClass;
+            registered = RegisterClassA(&wc) != 0;
+        }
+        stored::WriteUsable(mail.path());
+        stored::SetText(stored::kSoundKey, "", "C:\\sounds\\ding.wav");
+        played.clear();
+        playSound = RecordSound;
+    }
+    void TearDown() override
+    {
+        if (IsWindow(window)) SendMessageA(window, WM_CLOSE, 0, 0);
+        wintest::PumpPending();
+        wintest::TakeQuit();
+        newList = ListDestroy(newList);
+        trayWindow = nullptr;
+        stored::Clear();
+    }
+
+    // Creates the tray window, which loads the settings, scans once and
+    // adds the icon.
+    void Start()
+    {
+        window = CreateWindowExA(0, kTestClass, "Tidbell", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, appInstance, nullptr);
+        ASSERT_TRUE(window);
+    }
+    // One due tick of the scan timer.
+    void Tick()
+    {
+        scanInterval = 0;
+        SendMessageA(window, WM_TIMER, IDT_SCAN, 0);
+    }
+    bool ShowsTip(const std::string& tip, wintest::TrayIcon* icon = nullptr)
+    {
+        return wintest::WaitForTrayTip(GetCurrentProcessId(), tip, 5000, icon);
+    }
+    // The icon's ground: red for new mail, grey when idle.
+    wintest::Tone Ground(const std::string& tip)
+    {
+        wintest::TrayIcon icon;
+        if (!ShowsTip(tip, &icon)) return wintest::Tone::Other;
+        wintest::PumpFor(100);
+        const wintest::Pixels pixels = wintest::CaptureTrayIcon(icon);
+        if (wintest::ToneShare(pixels, wintest::Tone::Red) > 0.3) return wintest::Tone::Red;
+        if (wintest::ToneShare(pixels, wintest::Tone::Grey) > 0.3) return wintest::Tone::Grey;
+        return wintest::Tone::Other;
+    }
+
+    MailDirectory mail;
+    HWND window = nullptr;
+};
+
+} // namespace
+
+TEST_F(TrayTest, EmptyDirectoryStartsIdleAndSilent)
+{
+    Start();
+    EXPECT_EQ(Ground("0 New Mail Messages"), wintest::Tone::Grey);
+    EXPECT_TRUE(played.empty());
+    EXPECT_EQ(trayWindow, window);
+}
+
+TEST_F(TrayTest, MailAtStartShowsNewMailIconAndPlaysTheSound)
+{
+    mail.Write("1.CNM", "Ann <ann@example.com>", "One");
+    mail.Write("2.CNM", "Bob <bob@example.com>", "Two");
+    wintest::MessageBoxWatcher dialogs;
+    Start();
+    EXPECT_EQ(Ground("2 New Mail Messages"), wintest::Tone::Red);
+    ASSERT_EQ(played.size(), 1u);
+    EXPECT_EQ(played[0].sound, "C:\\sounds\\ding.wav");
+    EXPECT_EQ(played[0].flags, DWORD(SND_FILENAME | SND_ASYNC));
+    wintest::PumpFor(200);
+    EXPECT_EQ(dialogs.Count(), 0u) << "no popup at start-up";
+}
+
+TEST_F(TrayTest, ArrivalOpensThePopupWithOnlyTheNewFile)
+{
+    mail.Write("1.CNM", "Ann <ann@example.com>", "One");
+    mail.Write("2.CNM", "Bob <bob@example.com>", "Two");
+    Start();
+    popupNotification = 1;
+    mail.Write("3.CNM", "Cleo <cleo@example.com>", "Three");
+
+    wintest::MessageBoxWatcher dialogs;
+    Tick();
+    ASSERT_EQ(dialogs.Count(), 1u);
+    EXPECT_EQ(dialogs.Boxes()[0].caption, "New Mail!!");
+    ASSERT_EQ(ListCount(newList), 1);
+    EXPECT_EQ(std::string(MailAt(newList, 0)->path), mail.File("3.CNM"));
+    EXPECT_EQ(Ground("3 New Mail Messages"), wintest::Tone::Red);
+    EXPECT_EQ(played.size(), 2u);
+}
+
+TEST_F(TrayTest, IconFollowsTheCountOfWaitingMessages)
+{
+    mail.Write("1.CNM", "Ann <ann@example.com>", "One");
+    mail.Write("2.CNM", "Bob <bob@example.com>", "Two");
+    mail.Write("3.CNM", "Cleo <cleo@example.com>", "Three");
+    Start();
+    popupNotification = 0;
+    ASSERT_TRUE(ShowsTip("3 New Mail Messages"));
+
+    // Nothing changes: icon and tip stay, new-mail icon included.
+    Tick();
+    EXPECT_EQ(Ground("3 New Mail Messages"), wintest::Tone::Red);
+    EXPECT_EQ(played.size(), 1u);
+
+    // The client takes one in: idle icon, the tip still counts the rest.
+    mail.Remove("2.CNM");
+    Tick();
+    EXPECT_EQ(Ground("2 New Mail Messages"), wintest::Tone::Grey);
+}
+
+TEST_F(TrayTest, ScansWaitForTheInterval)
+{
+    Start();
+    scanInterval = 3600;
+    mail.Write("1.CNM", "Ann <ann@example.com>", "One");
+    SendMessageA(window, WM_TIMER, IDT_SCAN, 0);
+    EXPECT_EQ(ListCount(knownList), 0) << "not yet due";
+    Tick();
+    EXPECT_EQ(ListCount(knownList), 1);
+}
+
+TEST_F(TrayTest, SecondCopySignalForcesTheIdleIcon)
+{
+    mail.Write("1.CNM", "Ann <ann@example.com>", "One");
+    Start();
+    ASSERT_TRUE(ShowsTip("1 New Mail Messages"));
+    PostMessageA(window, WM_RESETTRAYICON, 0, 0);
+    EXPECT_EQ(Ground("No New Messages"), wintest::Tone::Grey);
+    EXPECT_EQ(ListCount(knownList), 1) << "lists are not touched";
+
+    // A scan with nothing new and the same count leaves it so.
+    Tick();
+    EXPECT_TRUE(ShowsTip("No New Messages"));
+}
+
+TEST_F(TrayTest, NewTaskbarGetsTheIconBackAsItWas)
+{
+    mail.Write("1.CNM", "Ann <ann@example.com>", "One");
+    mail.Write("2.CNM", "Bob <bob@example.com>", "Two");
+    Start();
+    ASSERT_TRUE(ShowsTip("2 New Mail Messages"));
+
+    PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    wintest::PumpFor(300);
+    EXPECT_EQ(Ground("2 New Mail Messages"), wintest::Tone::Red);
+
+    // The traditional fixed number still puts back the idle icon.
+    SendMessageA(window, 0xC07F, 0, 0);
+    EXPECT_EQ(Ground("No New Messages"), wintest::Tone::Grey);
+}
+
+namespace {
+
+// What the tray menu held while it was open.
+struct MenuSeen {
+    bool opened = false;
+    std::vector<std::string> items;      // the tray pop-up's texts
+    std::vector<std::string> quickView;  // the "Quick View" pop-up's texts
+    std::vector<UINT> quickViewIds;
+    bool quickViewGreyed = false;
+    UINT defaultItem = 0;
+};
+MenuSeen menuSeen;
+
+std::string MenuText(HMENU menu, UINT position)
+{
+    char text[512] = {};
+    GetMenuStringA(menu, position, text, sizeof text, MF_BYPOSITION);
+    return text;
+}
+
+// Runs inside the menu's own loop: reads the open menu, then closes it.
+void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND menuWindow = FindWindowA("#32768", nullptr);
+    if (!menuWindow) return;
+    KillTimer(nullptr, timer);
+    HMENU menu = reinterpret_cast<HMENU>(SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
+    menuSeen.opened = true;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) menuSeen.items.push_back(MenuText(menu, i));
+    HMENU quickView = GetSubMenu(menu, 0);
+    for (int i = 0; i < GetMenuItemCount(quickView); ++i) {
+        menuSeen.quickView.push_back(MenuText(quickView, i));
+        menuSeen.quickViewIds.push_back(GetMenuItemID(quickView, i));
+    }
+    menuSeen.quickViewGreyed = (GetMenuState(menu, 0, MF_BYPOSITION) & MF_GRAYED) != 0;
+    menuSeen.defaultItem = GetMenuDefaultItem(menu, FALSE, 0);
+    EndMenu();
+}
+
+MenuSeen OpenTrayMenu(HWND window)
+{
+    menuSeen = MenuSeen();
+    SetTimer(nullptr, 0, 50, ReadOpenMenu);
+    SendMessageA(window, WM_TRAYNOTIFY, TRAY_ICON_ID, WM_RBUTTONDOWN);
+    return menuSeen;
+}
+
+} // namespace
+
+TEST_F(TrayTest, MenuListsKnownMessagesUnderQuickView)
+{
+    mail.Write("1.CNM", "Ann Lee <ann@example.com>", "Budget");
+    mail.Write("2.CNM", "bob@example.com", std::string(300, 's'));
+    Start();
+    const MenuSeen seen = OpenTrayMenu(window);
+    ASSERT_TRUE(seen.opened);
+    ASSERT_EQ(seen.items.size(), 8u);
+    EXPECT_EQ(seen.items[0], "Quick View");
+    EXPECT_EQ(seen.items[1], "&Properties");
+    EXPECT_EQ(seen.items[7], "E&xit");
+    EXPECT_FALSE(seen.quickViewGreyed);
+    EXPECT_EQ(seen.defaultItem, UINT(IDM_RUNCLIENT));
+    ASSERT_EQ(seen.quickView.size(), 2u);
+    EXPECT_EQ(seen.quickViewIds, (std::vector<UINT>{1000, 1001}));
+    const MailRecord* first = MailAt(knownList, 0);
+    EXPECT_EQ(seen.quickView[0], std::string(first->fromName) + " [" + first->subject + "]");
+    // A text longer than the item buffer is cut, never overflowing.
+    EXPECT_EQ(seen.quickView[1].size(), 255u);
+}
+
+TEST_F(TrayTest, QuickViewIsGreyedWithoutMessages)
+{
+    Start();
+    const MenuSeen seen = OpenTrayMenu(window);
+    ASSERT_TRUE(seen.opened);
+    EXPECT_TRUE(seen.quickViewGreyed);
+    EXPECT_TRUE(seen.quickView.empty());
+}
+
+TEST_F(TrayTest, QuickViewItemStartsTheViewerWithTheMessagePath)
+{
+    mail.Write("1.CNM", "Ann <ann@example.com>", "One");
+    mail.Write("2.CNM", "Bob <bob@example.com>", "Two");
+    Start();
+    const std::string log = wintest::NewStandInLog("viewer");
+    SetEnvironmentVariableA("CORVID_STANDIN_LOG", log.c_str());
+    lstrcpynA(viewerProgram, wintest::StandInPath().c_str(), kSettingSize);
+
+    SendMessageA(window, WM_COMMAND, 1001, 0);
+    ASSERT_TRUE(wintest::WaitForStandInEvent(log, "started", 10000));
+    EXPECT_EQ(wintest::ReadStandInLog(log)[0].find("started " + std::string(MailAt(knownList, 1)->path)), 0u);
+
+    // An item whose message has gone does nothing.
+    SendMessageA(window, WM_COMMAND, 1005, 0);
+    wintest::PumpFor(500);
+    EXPECT_EQ(wintest::CountStandInEvents(log, "started"), 1);
+
+    SetEnvironmentVariableA("CORVID_STANDIN_LOG", nullptr);
+    EndStandIns(log);
+}
+
+TEST_F(TrayTest, ExitAndSystemCloseEndTheWindow)
+{
+    for (UINT command : {UINT(IDM_EXIT), UINT(SC_CLOSE)}) {
+        Start();
+        ASSERT_TRUE(ShowsTip("0 New Mail Messages"));
+        SendMessageA(window, WM_COMMAND, command, 0);
+        EXPECT_FALSE(IsWindow(window));
+        EXPECT_EQ(knownList, nullptr);
+        EXPECT_TRUE(wintest::WaitForNoTrayIcon(GetCurrentProcessId(), 5000));
+        wintest::PumpPending();
+        WPARAM code = 1;
+        EXPECT_TRUE(wintest::TakeQuit(&code));
+        EXPECT_EQ(code, 0u);
+    }
+}
+
+TEST_F(TrayTest, EndOfSessionClosesTheWindow)
+{
+    Start();
+    EXPECT_EQ(SendMessageA(window, WM_QUERYENDSESSION, 0, 0), 1);
+    EXPECT_TRUE(IsWindow(window)) << "closed later, by a posted message";
+    wintest::PumpUntil([&] { return !IsWindow(window); }, 5000);
+    EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(TrayTest, SystemMenuCommandsAreGreyed)
+{
+    Start();
+    HMENU menu = CreatePopupMenu();
+    for (UINT command : {SC_RESTORE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE, SC_CLOSE})
+        AppendMenuA(menu, MF_STRING, command, "x");
+    SendMessageA(window, WM_INITMENU, reinterpret_cast<WPARAM>(menu), 0);
+    for (UINT command : {SC_RESTORE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE})
+        EXPECT_TRUE(GetMenuState(menu, command, MF_BYCOMMAND) & MF_GRAYED) << command;
+    EXPECT_FALSE(GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED);
+    DestroyMenu(menu);
+}
+
+TEST_F(TrayTest, SoundSettingNoneInAnyCasePlaysNothing)
+{
+    Start();
+    for (const char* none : {"none", "NONE", "None"}) {
+        stored::SetText(stored::kSoundKey, "", none);
+        PlayNewMailSound();
+    }
+    EXPECT_TRUE(played.empty());
+    stored::SetText(stored::kSoundKey, "", "");
+    PlayNewMailSound();
+    ASSERT_EQ(played.size(), 1u);
+    EXPECT_EQ(played[0].sound, "");
+}
+
+TEST_F(TrayTest, TimerScansLeaveNothingBehind)
+{
+    // A sound name short enough not to need heap of the recorder's own.
+    stored::SetText(stored::kSoundKey, "", "C:\\d.wav");
+    played.reserve(4000);
+    popupNotification = 0;
+    Start();
+    popupNotification = 0;
+    // Warm up, so caches and shared objects exist before the baseline.
+    for (int i = 0; i < 20; ++i) {
+        if (i % 2 == 0) mail.Write("x.CNM", "Ann <ann@example.com>", "One");
+        else mail.Remove("x.CNM");
+        Tick();
+    }
+    const wintest::ResourceSnapshot before = wintest::ResourceSnapshot::Take();
+    for (int i = 0; i < 2000; ++i) {
+        if (i % 2 == 0) mail.Write("x.CNM", "Ann <ann@example.com>", "One");
+        else mail.Remove("x.CNM");
+        Tick();
+    }
+    const wintest::ResourceSnapshot after = wintest::ResourceSnapshot::Take();
+    EXPECT_EQ(after.gdi.total, before.gdi.total) << before.DescribeChange(after);
+    EXPECT_EQ(after.user.total, before.user.total) << before.DescribeChange(after);
+    EXPECT_EQ(after.heapBlocks, before.heapBlocks) << before.DescribeChange(after);
+    EXPECT_EQ(played.size(), 20u / 2 + 2000u / 2);
+}
+
+namespace {
+
+// A stand-in mail client, started by the test or by the watcher, whose
+// events land in one log.
+class ClientTest : public TrayTest {
+protected:
+    void SetUp() override
+    {
+        TrayTest::SetUp();
+        log = wintest::NewStandInLog("client");
+        SetEnvironmentVariableA("CORVID_STANDIN_LOG", log.c_str());
+    }
+    void TearDown() override
+    {
+        SetEnvironmentVariableA("CORVID_STANDIN_LOG", nullptr);
+        EndStandIns(log);
+        if (client) wintest::KillProcess(client);
+        TrayTest::TearDown();
+    }
+    HWND StartClientWindow(const std::string& args)
+    {
+        client = wintest::StartProcess(wintest::StandInPath(), args);
+        return wintest::WaitForWindow("FRAME", nullptr, 10000, client.pid);
+    }
+    // Start() with the client's program file pointing at the stand-in.
+    void StartWatcher()
+    {
+        stored::SetText(stored::kKey, "WinCMailDir", wintest::StandInPath());
+        Start();
+    }
+
+    std::string log;
+    wintest::Process client;
+};
+
+} // namespace
+
+TEST_F(ClientTest, DoubleClickOnTheIconRestoresAndActivatesTheClient)
+{
+    HWND frame = StartClientWindow("--minimized");
+    ASSERT_TRUE(frame);
+    StartWatcher();
+    SendMessageA(window, WM_TRAYNOTIFY, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(wintest::WaitForStandInEvent(log, "restored", 5000));
+    EXPECT_TRUE(wintest::PumpUntil([&] { return GetForegroundWindow() == frame; }, 5000));
+    EXPECT_EQ(wintest::CountStandInEvents(log, "started"), 1) << "no second client started";
+}
+
+TEST_F(ClientTest, DoubleClickOnTheWindowRestoresTheClient)
+{
+    // The watcher itself does not bring the client forward here; restoring
+    // a minimised window activates it under Wine all the same, so only the
+    // restore is checked.
+    ASSERT_TRUE(StartClientWindow("--minimized"));
+    StartWatcher();
+    SendMessageA(window, WM_LBUTTONDBLCLK, 0, 0);
+    EXPECT_TRUE(wintest::WaitForStandInEvent(log, "restored", 5000));
+    EXPECT_EQ(wintest::CountStandInEvents(log, "started"), 1);
+}
+
+TEST_F(ClientTest, WithoutItsWindowTheClientIsStarted)
+{
+    // Class right, title wrong: somebody else's window.
+    ASSERT_TRUE(StartClientWindow("--title \"Other Mail\""));
+    StartWatcher();
+    SendMessageA(window, WM_NCLBUTTONDBLCLK, HTCAPTION, 0);
+    EXPECT_TRUE(wintest::WaitForStandInEvent(log, "started", 10000, 0, 2));
+}
+
+TEST_F(ClientTest, RunCommandAlwaysStartsTheProgram)
+{
+    ASSERT_TRUE(StartClientWindow(""));
+    StartWatcher();
+    SendMessageA(window, WM_COMMAND, IDM_RUNCLIENT, 0);
+    EXPECT_TRUE(wintest::WaitForStandInEvent(log, "started", 10000, 0, 2));
+}
