@@ -59,6 +59,16 @@ void FormatWindows(char* buffer, int size, const char* format, va_list args)
 
 // The formatted text of Comment and DummyComment fits 254 characters.
 constexpr SIZE_T kCommentBlock = 255;
+
+// A comment's text, formatted into a block of its own; no text when the
+// block cannot be had.
+class CommentText : public LockedGlobalBlock {
+public:
+    CommentText(const char* format, va_list args) : LockedGlobalBlock(kCommentBlock)
+    {
+        if (text()) FormatC(text(), size(), format, args);
+    }
+};
 constexpr int kDebugBuffer = 256;
 constexpr SIZE_T kStatusBlock = 500;
 
@@ -105,22 +115,20 @@ int WINAPI InitControls(HINSTANCE instance)
 
 void __cdecl Comment(HWND owner, LPCSTR caption, LPCSTR format, ...)
 {
-    LockedGlobalBlock block(kCommentBlock);
-    if (!block.text()) return;
     va_list args;
     va_start(args, format);
-    FormatC(block.text(), block.size(), format, args);
+    const CommentText comment(format, args);
     va_end(args);
-    MessageBoxA(owner, block.text(), caption, MB_ICONWARNING);
+    if (comment.text()) MessageBoxA(owner, comment.text(), caption, MB_ICONWARNING);
 }
 
+// Formats exactly as Comment does and shows nothing: a stand-in for Comment
+// where no box is wanted.
 void __cdecl DummyComment(LPCSTR format, ...)
 {
-    LockedGlobalBlock block(kCommentBlock);
-    if (!block.text()) return;
     va_list args;
     va_start(args, format);
-    FormatC(block.text(), block.size(), format, args);
+    const CommentText comment(format, args);
     va_end(args);
 }
 

@@ -253,18 +253,23 @@ int __cdecl WritePrivateProfileItem(LPCSTR section, LPCSTR key, LPCSTR iniFile, 
     return result;
 }
 
+// Ends the text at its last `mark`; with none, nothing of it is kept.
+static void CutAtLast(char* text, char mark)
+{
+    char* found = strrchr(text, mark);
+    if (found)
+        *found = '\0';
+    else
+        text[0] = '\0';
+}
+
 int WINAPI HelpFileName(HMODULE module, LPSTR buffer)
 {
     if (!buffer) return 0;
     char name[kNameSize - 1];
     ModuleName(module, name);
-    // The extension goes from the last "." anywhere in the path; with none,
-    // nothing of the name is kept.
-    char* dot = strrchr(name, '.');
-    if (dot)
-        *dot = '\0';
-    else
-        name[0] = '\0';
+    // The extension goes from the last "." anywhere in the path.
+    CutAtLast(name, '.');
     return PutName(buffer, "%s.HLP", name);
 }
 
@@ -273,11 +278,7 @@ int WINAPI IniFileName(HMODULE module, LPSTR buffer)
     if (!buffer) return 0;
     char name[kNameSize - 1];
     ModuleName(module, name);
-    // The file name and its backslash go; with no backslash, everything.
-    char* slash = strrchr(name, '\\');
-    if (slash)
-        *slash = '\0';
-    else
-        name[0] = '\0';
+    // The file name and its backslash go.
+    CutAtLast(name, '\\');
     return PutName(buffer, "%s\\CMSETUP.INI", name);
 }
