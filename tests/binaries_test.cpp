@@ -66,6 +66,9 @@ TEST(Exports, ControlLibraryExportsExactlyItsNames)
         // Window and dialog utilities
         "winCenter", "cwCenter", "InflateWnd", "MoveWnd", "GetSmallFont", "_GetFont@8",
         "SetMyDialogFont", "Create3DEffect",
+        // Bitmap utilities
+        "_CopyBitmap@4", "ChangeBitmapColorDC", "ChangeBitmapColor", "SwapBitmapColors",
+        "LoadTransparentBitmap", "LoadTransparentBitmap1", "DimBitmap", "CreateDisabledBitmap",
     };
     EXPECT_EQ(Sorted(LoadBinary("KWCTRL32.dll").ExportNames()), expected);
 }

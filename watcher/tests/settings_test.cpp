@@ -21,6 +21,8 @@ protected:
         appInstance = GetModuleHandleA(nullptr);
         InitControls(appInstance);
         stored::Clear();
+        // Cancel: OK would check the (missing) paths and warn first.
+        dialogs.SetAnswer(IDCANCEL);
     }
     void TearDown() override { stored::Clear(); }
 

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "mail_dir.h"
 #include "stored_settings.h"
+#include "tray.h"
 #include "wintest.h"
 
 namespace {
@@ -131,6 +133,31 @@ TEST_F(StartupTest, MissingPathsAskWhileTheTrayWindowIsBeingCreated)
     EXPECT_EQ(GetWindow(dialog, GW_OWNER), nullptr);
 
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    HWND window = wintest::WaitForWindow(kMailClass, nullptr, 15000, process.pid);
+    ASSERT_TRUE(window);
+    EXPECT_EQ(CloseWatcher(process, window), 0);
+}
+
+TEST_F(StartupTest, MissingPathAsksBeforeTheFirstScanAndTheTrayIcon)
+{
+    MailDirectory mail;
+    stored::WriteUsable(mail.path());
+    stored::SetText(stored::kKey, "WinCMailDir", "C:\\no\\such\\client.exe");
+    stored::SetNumber(stored::kKey, "Scan Interval", 3600);
+    process = wintest::StartProcess(WatcherPath());
+    ASSERT_TRUE(process);
+    HWND dialog = wintest::WaitForWindow("#32770", "Mail Notification Properties", 15000, process.pid);
+    ASSERT_TRUE(dialog);
+    for (const wintest::TrayIcon& icon : wintest::ReadTrayIcons()) {
+        if (icon.owner && !IsWindow(icon.owner)) continue; // left over from a copy that has ended
+        EXPECT_EQ(icon.tip.find("New Mail Messages"), std::string::npos) << "icon added before the dialog";
+    }
+
+    // Mail that arrives while the dialog is open is counted by the first
+    // scan, which runs once the dialog is closed, unchanged paths and all.
+    mail.Write("ARRIVED.CNM", "someone@example.org", "While asking");
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(wintest::WaitForTrayTip(process.pid, "1 New Mail Messages", 15000));
     HWND window = wintest::WaitForWindow(kMailClass, nullptr, 15000, process.pid);
     ASSERT_TRUE(window);
     EXPECT_EQ(CloseWatcher(process, window), 0);
