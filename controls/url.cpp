@@ -1,15 +1,252 @@
 /*
  * "KWURLWindow": a child control that shows a web link as underlined text,
  * opens it on a click and copies it from a context menu.
+ * It never shows its window title (a dialog template's placeholder text is
+ * ignored), sends its parent nothing, and paints only the cells behind its
+ * text: the rest of its client area shows whatever lies under it.
  */
+#include <cstring>
+
 #include "classes.h"
 #include "kwctrl32.h"
+
+#include <shellapi.h>
+#include <windowsx.h>
+
+namespace {
+
+constexpr int kLinkSize = 255;  // 254 characters and the terminator
+constexpr int kTextSize = 257;
+constexpr int kPaintSize = 256;
+constexpr UINT IDM_COPYLINK = 769;
+constexpr COLORREF kNormalColour = RGB(10, 10, 255);
+constexpr COLORREF kPressedColour = RGB(200, 10, 255);
+
+// The family's home page: what a new control shows until its owner gives
+// it another link.
+const char kDefaultLink[] = "http://www.kestrel.com";
+
+struct URLData {
+    char link[kLinkSize];  // what is opened and copied
+    char text[kTextSize];  // what is painted; always a copy of link
+    HFONT font;
+    int pressed;           // 1 while the left button is held on the control
+};
+
+// The window's URLData, whose handle lives at index 0 of the window's extra
+// bytes, locked for the length of one message. Empty when the window has
+// no data (its block could not be made at creation).
+class LockedData {
+public:
+    explicit LockedData(HWND window)
+        : handle_(reinterpret_cast<HGLOBAL>(GetWindowLongPtrA(window, 0))),
+          data_(handle_ ? static_cast<URLData*>(GlobalLock(handle_)) : nullptr) {}
+    ~LockedData()
+    {
+        if (data_) GlobalUnlock(handle_);
+    }
+    LockedData(const LockedData&) = delete;
+    LockedData& operator=(const LockedData&) = delete;
+
+    explicit operator bool() const { return data_ != nullptr; }
+    URLData* get() const { return data_; }
+    URLData* operator->() const { return data_; }
+
+private:
+    HGLOBAL handle_;
+    URLData* data_;
+};
+
+HFONT CreateLinkFont()
+{
+    LOGFONTA record = {};
+    record.lfHeight = 18;
+    record.lfWidth = 6;
+    record.lfWeight = 500;
+    record.lfItalic = TRUE;
+    record.lfUnderline = TRUE;
+    record.lfCharSet = ANSI_CHARSET;
+    record.lfOutPrecision = OUT_STRING_PRECIS;
+    record.lfClipPrecision = CLIP_STROKE_PRECIS;
+    record.lfQuality = PROOF_QUALITY;
+    record.lfPitchAndFamily = VARIABLE_PITCH | FF_ROMAN;
+    // Not an installed face: the font mapper picks a variable-pitch roman
+    // face that fits the other fields.
+    lstrcpynA(record.lfFaceName, "MyFont", LF_FACESIZE);
+    return CreateFontIndirectA(&record);
+}
+
+void SetLink(URLData* data, const char* link)
+{
+    // A longer link is cut to the 254 characters the field holds.
+    lstrcpynA(data->link, link, kLinkSize);
+    lstrcpynA(data->text, data->link, kTextSize);
+}
+
+LRESULT URL_Create(HWND window)
+{
+    // Creation succeeds without a block too: the control then stays inert.
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(URLData));
+    URLData* data = block ? static_cast<URLData*>(GlobalLock(block)) : nullptr;
+    if (!data) {
+        if (block) GlobalFree(block);
+        return 1;
+    }
+    data->font = CreateLinkFont();
+    SetLink(data, kDefaultLink);
+    GlobalUnlock(block);
+    SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(block));
+    return 1;
+}
+
+void URL_Destroy(HWND window)
+{
+    HGLOBAL block = reinterpret_cast<HGLOBAL>(GetWindowLongPtrA(window, 0));
+    if (!block) return;
+    SetWindowLongPtrA(window, 0, 0);
+    if (URLData* data = static_cast<URLData*>(GlobalLock(block))) {
+        if (data->font) DeleteObject(data->font);
+        GlobalUnlock(block);
+    }
+    GlobalFree(block);
+}
+
+void URL_Paint(HWND window)
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    LockedData data(window);
+    if (dc && data) {
+        SetTextColor(dc, data->pressed ? kPressedColour : kNormalColour);
+        char line[kPaintSize];
+        lstrcpynA(line, data->text, sizeof line);
+        // The background mode stays opaque: the cells behind the characters
+        // take the face colour, the rest of the client area is left alone.
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        const HGDIOBJ previousFont = data->font ? SelectObject(dc, data->font) : nullptr;
+        RECT client;
+        GetClientRect(window, &client);
+        DrawTextExA(dc, line, -1, &client, DT_WORDBREAK, nullptr);
+        if (previousFont) SelectObject(dc, previousFont);
+    }
+    EndPaint(window, &ps);
+}
+
+void URL_Press(HWND window)
+{
+    LockedData data(window);
+    if (!data) return;
+    SetCapture(window);
+    data->pressed = 1;
+    InvalidateRect(window, nullptr, FALSE);
+}
+
+void URL_Release(HWND window, LPARAM position)
+{
+    char link[kLinkSize] = "";
+    {
+        LockedData data(window);
+        if (!data) return;
+        // Only the release decides: a release over the control opens the
+        // link even when the press began elsewhere, and a release over
+        // anything else (another window covering the control included)
+        // opens nothing.
+        POINT point = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+        ClientToScreen(window, &point);
+        if (WindowFromPoint(point) == window) lstrcpynA(link, data->link, sizeof link);
+        data->pressed = 0;
+    }
+    // The block is unlocked before the shell runs: it may dispatch messages,
+    // and this window could be gone by the time it returns.
+    if (link[0]) ShellExecuteA(window, "open", link, nullptr, nullptr, SW_SHOWNORMAL);
+    ReleaseCapture();
+    InvalidateRect(window, nullptr, FALSE);
+}
+
+void URL_ContextMenu(HWND window)
+{
+    // An inert control (one without data) offers no menu.
+    if (!LockedData(window)) return;
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return;
+    AppendMenuA(menu, MF_STRING, IDM_COPYLINK, "Copy Link");
+    POINT cursor;
+    GetCursorPos(&cursor);
+    // Choosing the entry sends this window WM_COMMAND IDM_COPYLINK.
+    TrackPopupMenu(menu, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
+    DestroyMenu(menu);
+}
+
+void URL_Command(HWND window, WPARAM wParam)
+{
+    if (LOWORD(wParam) != IDM_COPYLINK) return;
+    char link[kLinkSize];
+    {
+        LockedData data(window);
+        if (!data) return;
+        lstrcpynA(link, data->link, sizeof link);
+    }
+    ClipCopy(window, link);
+}
+
+void URL_SetLink(HWND window, LPARAM lParam)
+{
+    // The new text shows at the next paint; owners set it before showing.
+    LockedData data(window);
+    if (data && lParam) SetLink(data.get(), reinterpret_cast<const char*>(lParam));
+}
+
+LRESULT CALLBACK URLProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:        return URL_Create(window);
+    case WM_PAINT:         URL_Paint(window); return 0;
+    case WM_ERASEBKGND:    return 0;
+    case WM_LBUTTONDOWN:   URL_Press(window); return 0;
+    case WM_LBUTTONUP:     URL_Release(window, lParam); return 0;
+    case WM_RBUTTONDOWN:   URL_ContextMenu(window); return 0;
+    case WM_COMMAND:       URL_Command(window, wParam); return 0;
+    case WM_MOUSEMOVE:     return 0;
+    case WM_NCDESTROY:     URL_Destroy(window); return 0;
+    case URLM_SETLINK:     URL_SetLink(window, lParam); return 0;
+    // A double click's second press comes as WM_LBUTTONDBLCLK, which is left
+    // to default processing: the second release opens the link again.
+    default:               return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+} // namespace
 
 ATOM WINAPI InitURL(HINSTANCE instance)
 {
     // The hand cursor comes from the registering module: an application
     // that passes its own instance must carry "IDC_HAND" itself.
     return RegisterKwClass(instance, {KW_URL_CLASS, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_GLOBALCLASS,
-                                      DefWindowProcA, 5, 15, LoadCursorA(instance, "IDC_HAND"),
+                                      URLProc, 5, 15, LoadCursorA(instance, "IDC_HAND"),
                                       VersionRuleBrush()});
+}
+
+int WINAPI ClipCopy(HWND owner, LPCSTR text)
+{
+    if (!OpenClipboard(owner)) return 0;
+    // The clipboard is not emptied: what it holds in other formats stays.
+    if (!text || !text[0]) {
+        CloseClipboard();
+        return 0;
+    }
+    const SIZE_T size = strlen(text) + 1;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+    char* copy = block ? static_cast<char*>(GlobalLock(block)) : nullptr;
+    if (!copy) {
+        if (block) GlobalFree(block);
+        CloseClipboard();
+        return 0;
+    }
+    memcpy(copy, text, size);
+    GlobalUnlock(block);
+    // The clipboard owns the block only once it has taken it.
+    const bool placed = SetClipboardData(CF_TEXT, block) != nullptr;
+    if (!placed) GlobalFree(block);
+    CloseClipboard();
+    return placed ? 1 : 0;
 }

@@ -69,6 +69,8 @@ TEST(Exports, ControlLibraryExportsExactlyItsNames)
         // Bitmap utilities
         "_CopyBitmap@4", "ChangeBitmapColorDC", "ChangeBitmapColor", "SwapBitmapColors",
         "LoadTransparentBitmap", "LoadTransparentBitmap1", "DimBitmap", "CreateDisabledBitmap",
+        // Hyperlink control
+        "_ClipCopy@8",
     };
     EXPECT_EQ(Sorted(LoadBinary("KWCTRL32.dll").ExportNames()), expected);
 }
