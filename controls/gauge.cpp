@@ -1,14 +1,316 @@
 /*
- * "KWGasGauge": a progress gauge of blocks with an optional percentage.
+ * "KWGasGauge": a progress gauge, a sunken frame holding a row of blocks of
+ * which the share matching position / range is lit, optionally with the
+ * percentage printed at the right. The owner drives it by GGM_* messages or
+ * GGC_* commands; the gauge sends nothing back.
  */
+#include <cstdio>
+
 #include "classes.h"
 #include "kwctrl32.h"
+
+namespace {
+
+// Offsets of the per-window values in the window's 26 extra bytes.
+constexpr int kRange = 0;       // DWORD: the position that means full
+constexpr int kPosition = 4;    // DWORD: kept at or below the range
+constexpr int kHeight = 8;      // WORD: bottom of the frame, from WM_SIZE
+constexpr int kBackColour = 10; // COLORREF
+constexpr int kBarColour = 14;  // COLORREF
+constexpr int kFlags = 18;      // DWORD: GGF_PERCENT shows the percentage
+constexpr int kColoursSet = 22; // DWORD: which stored colours the owner set
+constexpr int kExtraBytes = 26;
+
+constexpr DWORD kBarColourSet = 1;
+constexpr DWORD kBackColourSet = 2;
+
+// One font for every gauge of the process, made from the parent's font at
+// each creation and resize. Paints select it only for their own length, so
+// replacing it between paints is safe; it is deleted with the last gauge,
+// never while another gauge may still paint with it.
+HFONT gaugeFont = nullptr;
+int liveGauges = 0;
+
+struct GaugeData {
+    DWORD range;
+    DWORD position;
+    int height;
+    COLORREF backColour;
+    COLORREF barColour;
+    DWORD flags;
+    DWORD coloursSet;
+};
+
+GaugeData ReadData(HWND gauge)
+{
+    GaugeData d;
+    d.range = static_cast<DWORD>(GetWindowLongA(gauge, kRange));
+    d.position = static_cast<DWORD>(GetWindowLongA(gauge, kPosition));
+    d.height = static_cast<WORD>(GetWindowWord(gauge, kHeight));
+    d.backColour = static_cast<COLORREF>(GetWindowLongA(gauge, kBackColour));
+    d.barColour = static_cast<COLORREF>(GetWindowLongA(gauge, kBarColour));
+    d.flags = static_cast<DWORD>(GetWindowLongA(gauge, kFlags));
+    d.coloursSet = static_cast<DWORD>(GetWindowLongA(gauge, kColoursSet));
+    return d;
+}
+
+void SetLong(HWND gauge, int offset, DWORD value)
+{
+    SetWindowLongA(gauge, offset, static_cast<LONG>(value));
+}
+
+void Repaint(HWND gauge)
+{
+    InvalidateRect(gauge, nullptr, FALSE);
+}
+
+// Stores range and position with the position pulled down to the range.
+void StoreRangeAndPosition(HWND gauge, DWORD range, DWORD position)
+{
+    SetLong(gauge, kRange, range);
+    SetLong(gauge, kPosition, position > range ? range : position);
+    Repaint(gauge);
+}
+
+HFONT MakeGaugeFont(HWND gauge, int height)
+{
+    HWND parent = GetParent(gauge);
+    if (!parent) return nullptr;
+    const int cellHeight = 3 * height / 4;
+    HFONT parentFont = reinterpret_cast<HFONT>(SendMessageA(parent, WM_GETFONT, 0, 0));
+    LOGFONTA record = {};
+    if (parentFont && GetObjectA(parentFont, sizeof record, &record)) {
+        record.lfHeight = cellHeight;
+        record.lfWidth = 0;
+        return CreateFontIndirectA(&record);
+    }
+    return CreateFontA(cellHeight, 0, 0, 0, FW_EXTRALIGHT, FALSE, FALSE, FALSE, 0, 0, 0, 0,
+                       FF_SWISS | VARIABLE_PITCH, "");
+}
+
+void ReplaceGaugeFont(HWND gauge, int height)
+{
+    HFONT made = MakeGaugeFont(gauge, height);
+    if (gaugeFont) DeleteObject(gaugeFont);
+    gaugeFont = made;
+}
+
+void Gauge_Create(HWND gauge, const CREATESTRUCTA* cs)
+{
+    ++liveGauges;
+    SetLong(gauge, kRange, 100);
+    SetLong(gauge, kPosition, 0);
+    SetWindowWord(gauge, kHeight, static_cast<WORD>(cs->cy));
+    SetLong(gauge, kBackColour, GetSysColor(COLOR_WINDOW));
+    SetLong(gauge, kBarColour, GetSysColor(COLOR_HIGHLIGHT));
+    SetLong(gauge, kFlags, 3);
+    SetLong(gauge, kColoursSet, 0);
+    ReplaceGaugeFont(gauge, static_cast<WORD>(cs->cy));
+}
+
+void Gauge_Size(HWND gauge, int height)
+{
+    SetWindowWord(gauge, kHeight, static_cast<WORD>(height));
+    ReplaceGaugeFont(gauge, static_cast<WORD>(height));
+}
+
+void Gauge_Destroy()
+{
+    if (liveGauges > 0) --liveGauges;
+    if (liveGauges == 0 && gaugeFont) {
+        DeleteObject(gaugeFont);
+        gaugeFont = nullptr;
+    }
+}
+
+void Gauge_SetRange(HWND gauge, DWORD range)
+{
+    StoreRangeAndPosition(gauge, range, ReadData(gauge).position);
+}
+
+void Gauge_AddRange(HWND gauge, DWORD amount)
+{
+    const GaugeData d = ReadData(gauge);
+    StoreRangeAndPosition(gauge, d.range + amount, d.position);
+}
+
+void Gauge_SetPos(HWND gauge, DWORD position)
+{
+    StoreRangeAndPosition(gauge, ReadData(gauge).range, position);
+}
+
+// The sum wraps in 32 bits: a "negative" amount larger than the position
+// gives a huge sum, which the clamp turns into a full gauge.
+void Gauge_Advance(HWND gauge, DWORD amount)
+{
+    const GaugeData d = ReadData(gauge);
+    StoreRangeAndPosition(gauge, d.range, d.position + amount);
+}
+
+void Gauge_SetColour(HWND gauge, int offset, DWORD setBit, COLORREF colour)
+{
+    SetLong(gauge, offset, colour);
+    SetLong(gauge, kColoursSet, ReadData(gauge).coloursSet | setBit);
+    Repaint(gauge);
+}
+
+void Gauge_Command(HWND gauge, WPARAM wParam, LPARAM lParam)
+{
+    switch (LOWORD(wParam)) {
+    case GGC_SETBARCOLOR: Gauge_SetColour(gauge, kBarColour, kBarColourSet, static_cast<COLORREF>(lParam)); break;
+    case GGC_SETBKCOLOR: Gauge_SetColour(gauge, kBackColour, kBackColourSet, static_cast<COLORREF>(lParam)); break;
+    case GGC_SETRANGE: Gauge_SetRange(gauge, HIWORD(lParam)); break;
+    // The whole of lParam: ranges past 65535 are reachable by GGM_ADDRANGE
+    // and GGM_ADVANCE, so the command can address every position.
+    case GGC_SETPOS: Gauge_SetPos(gauge, static_cast<DWORD>(lParam)); break;
+    case GGC_SETFLAGS: SetLong(gauge, kFlags, static_cast<DWORD>(lParam)); break;
+    default: break;
+    }
+}
+
+// position * 100 / range, truncated and capped at 100; a range of 0 counts
+// any position as full. Worked in 64 bits so that large ranges give the
+// true share instead of a wrapped product.
+int Percentage(const GaugeData& d)
+{
+    const unsigned long long scaled = static_cast<unsigned long long>(d.position) * 100;
+    const unsigned long long p = d.range ? scaled / d.range : scaled;
+    return p > 100 ? 100 : static_cast<int>(p);
+}
+
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), old_(object ? SelectObject(dc, object) : nullptr) {}
+    ~SelectedObject()
+    {
+        if (old_) SelectObject(dc_, old_);
+    }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+// Draws two connected lines with a one-pixel pen of a system colour.
+void Polyline3(HDC dc, int colourIndex, POINT from, POINT via, POINT to)
+{
+    HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(colourIndex));
+    {
+        SelectedObject selected(dc, pen);
+        MoveToEx(dc, from.x, from.y, nullptr);
+        LineTo(dc, via.x, via.y);
+        LineTo(dc, to.x, to.y);
+    }
+    DeleteObject(pen);
+}
+
+// A sunken frame: shadow on the left and top, highlight at the bottom and
+// on the right.
+void PaintFrame(HDC dc, int left, int right, int bottom)
+{
+    Polyline3(dc, COLOR_BTNSHADOW, {left, bottom}, {left, 0}, {right, 0});
+    Polyline3(dc, COLOR_BTNHIGHLIGHT, {left, bottom}, {right - 1, bottom}, {right - 1, 0});
+}
+
+void FillBlock(HDC dc, const RECT& block, COLORREF colour)
+{
+    const COLORREF old = SetBkColor(dc, colour);
+    ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &block, "", 0, nullptr);
+    SetBkColor(dc, old);
+}
+
+// Blocks two thirds of the bar's height wide with 2-pixel gaps; those
+// starting within the lit width take the bar colour, the rest up to the
+// bar's end the background colour. Every block is cut at the bar's right
+// edge.
+void PaintBlocks(HDC dc, const RECT& bar, int percent, COLORREF lit, COLORREF unlit)
+{
+    const int barWidth = bar.right - bar.left;
+    const int litWidth = barWidth * percent / 100;
+    const int blockWidth = 2 * (bar.bottom - bar.top) / 3;
+    // A gauge too low for a block would otherwise loop without advancing.
+    if (blockWidth <= 0) return;
+
+    for (int offset = 2; offset <= barWidth; offset += blockWidth + 2) {
+        RECT block = {bar.left + offset, bar.top, bar.left + offset + blockWidth, bar.bottom};
+        if (block.left > bar.right) block.left = bar.right;
+        if (block.right > bar.right) block.right = bar.right;
+        FillBlock(dc, block, offset <= litWidth ? lit : unlit);
+    }
+}
+
+void PaintPercentage(HDC dc, const RECT& client, int percent)
+{
+    SelectedObject font(dc, gaugeFont);
+    RECT text = {client.right - 22, 2, client.right - 2, client.bottom - 2};
+    char label[8];
+    snprintf(label, sizeof label, "%d%%", percent);
+    const int oldMode = SetBkMode(dc, OPAQUE);
+    DrawTextA(dc, label, -1, &text, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SetBkMode(dc, oldMode);
+}
+
+void Gauge_Paint(HWND gauge, HDC dc)
+{
+    const GaugeData d = ReadData(gauge);
+    const int percent = Percentage(d);
+    RECT client;
+    GetClientRect(gauge, &client);
+    const COLORREF oldBack = SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+
+    RECT bar = {2, 2, client.right - 2, client.bottom - 2};
+    if (d.flags & GGF_PERCENT) {
+        PaintFrame(dc, 0, client.right - 30, d.height - 1);
+        PaintPercentage(dc, client, percent);
+        bar.right -= 30;
+    } else {
+        PaintFrame(dc, 0, client.right, d.height - 1);
+    }
+
+    // Until the owner sets a colour the blocks follow the system colours.
+    const COLORREF lit = (d.coloursSet & kBarColourSet) ? d.barColour : GetSysColor(COLOR_HIGHLIGHT);
+    const COLORREF unlit = (d.coloursSet & kBackColourSet) ? d.backColour : GetSysColor(COLOR_BTNFACE);
+    PaintBlocks(dc, bar, percent, lit, unlit);
+
+    SetBkColor(dc, oldBack);
+}
+
+void Gauge_OnPaint(HWND gauge)
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(gauge, &ps);
+    if (dc) Gauge_Paint(gauge, dc);
+    EndPaint(gauge, &ps);
+}
+
+LRESULT CALLBACK GaugeProc(HWND gauge, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_CREATE: Gauge_Create(gauge, reinterpret_cast<CREATESTRUCTA*>(lParam)); return 1;
+    case WM_SIZE: Gauge_Size(gauge, HIWORD(lParam)); return 1;
+    case WM_PAINT: Gauge_OnPaint(gauge); return 1;
+    case WM_GETDLGCODE: return DLGC_WANTARROWS;
+    case WM_DESTROY: Gauge_Destroy(); break;
+    case WM_COMMAND: Gauge_Command(gauge, wParam, lParam); return 1;
+    case GGM_SETRANGE: Gauge_SetRange(gauge, HIWORD(lParam)); return 1;
+    case GGM_SETPOS: Gauge_SetPos(gauge, LOWORD(wParam)); return 1;
+    case GGM_ADVANCE: Gauge_Advance(gauge, static_cast<DWORD>(lParam)); return 1;
+    case GGM_SETFLAGS: SetLong(gauge, kFlags, static_cast<DWORD>(lParam)); return 1;
+    case GGM_ADDRANGE: Gauge_AddRange(gauge, static_cast<DWORD>(lParam)); return 1;
+    default: break;
+    }
+    return DefWindowProcA(gauge, msg, wParam, lParam);
+}
+
+} // namespace
 
 ATOM WINAPI RegisterGasGauge(HINSTANCE instance)
 {
     // The gauge always paints on the button face, whatever the platform
-    // version; its 26 extra bytes hold the per-window values.
-    return RegisterKwClass(instance, {KW_GASGAUGE_CLASS, CS_VREDRAW | CS_HREDRAW | CS_GLOBALCLASS,
-                                      DefWindowProcA, 0, 26, LoadCursorA(nullptr, IDC_ARROW),
+    // version.
+    return RegisterKwClass(instance, {KW_GASGAUGE_CLASS, CS_VREDRAW | CS_HREDRAW | CS_GLOBALCLASS, GaugeProc, 0,
+                                      kExtraBytes, LoadCursorA(nullptr, IDC_ARROW),
                                       reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)});
 }

@@ -1,28 +1,68 @@
 /*
- * "KWStatusClass": a status bar with a status text, an optional count and a
- * clock, built from "SText" panes. The drawing tools (two brushes, a font
- * and the bar height) are library-wide.
+ * "KWStatusClass": a one-line status bar of sunken panes: a free status
+ * text, optionally a "Total" label with a count, a "Time" label and the
+ * time of day. The two texts live in "SText" children, windows that keep a
+ * text and paint only a raised frame; the bar draws the texts itself,
+ * through its children, and reads the clock afresh at every paint.
+ *
+ * The drawing tools (two brushes, a font and the bar height) are shared by
+ * every bar and "SText" window of the process. Deleting them clears the
+ * handles, and whoever paints next makes them again, so no window ever
+ * draws with a deleted object.
  */
+#include <cstdarg>
+#include <cstdio>
+
 #include "classes.h"
 #include "kwctrl32.h"
 
 namespace {
 
+constexpr int kMaxShownText = 127;
+constexpr SIZE_T kUpdateBlock = 255; // 254 characters and the terminator
+
 struct StatusTools {
     HBRUSH highlight;
     HBRUSH shadow;
     HFONT font;
+    bool stockFont; // the system font stood in: never deleted
     int barHeight;
 };
 StatusTools tools;
 
-int CreateStatusTools()
+// The children of the most recently created bar; used when an update names
+// no status bar of its own.
+HWND statusTextChild = nullptr;
+HWND statusCountChild = nullptr;
+
+// ---------------------------------------------------------------------------
+// Status tools
+// ---------------------------------------------------------------------------
+
+BOOL DeleteTools()
 {
+    if (tools.highlight) DeleteObject(tools.highlight);
+    if (tools.shadow) DeleteObject(tools.shadow);
+    const BOOL deleted = tools.font && !tools.stockFont ? DeleteObject(tools.font) : FALSE;
+    tools.highlight = nullptr;
+    tools.shadow = nullptr;
+    tools.font = nullptr;
+    tools.stockFont = false;
+    return deleted;
+}
+
+int CreateTools()
+{
+    // A second call replaces the tools instead of losing the first set.
+    DeleteTools();
     tools.highlight = CreateSolidBrush(GetSysColor(COLOR_BTNHIGHLIGHT));
     tools.shadow = CreateSolidBrush(GetSysColor(COLOR_BTNSHADOW));
     tools.font = CreateFontA(12, 0, 0, 0, 400, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_MODERN | VARIABLE_PITCH, "Helv");
-    if (!tools.font) tools.font = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
+    if (!tools.font) {
+        tools.font = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
+        tools.stockFont = true;
+    }
 
     HDC screen = GetDC(nullptr);
     HGDIOBJ old = SelectObject(screen, tools.font);
@@ -34,17 +74,341 @@ int CreateStatusTools()
     return tools.barHeight;
 }
 
+void EnsureTools()
+{
+    if (!tools.highlight || !tools.shadow || !tools.font) CreateTools();
+}
+
+// ---------------------------------------------------------------------------
+// Texts
+// ---------------------------------------------------------------------------
+
+bool IsStatusBar(HWND window)
+{
+    char className[32];
+    return window && GetClassNameA(window, className, sizeof className) &&
+           lstrcmpiA(className, KW_STATUS_CLASS) == 0;
+}
+
+// The bar's own child when the window is a status bar, otherwise the child
+// of the most recently created bar.
+HWND StatusChild(HWND bar, int id)
+{
+    HWND own = IsStatusBar(bar) ? GetDlgItem(bar, id) : nullptr;
+    if (own) return own;
+    HWND shared = id == IDC_STATUSTEXT ? statusTextChild : statusCountChild;
+    return IsWindow(shared) ? shared : nullptr;
+}
+
+// A zero-filled movable global block, locked for as long as this lives.
+class LockedGlobalBlock {
+public:
+    explicit LockedGlobalBlock(SIZE_T size)
+        : handle_(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size)),
+          text_(handle_ ? static_cast<char*>(GlobalLock(handle_)) : nullptr) {}
+    ~LockedGlobalBlock()
+    {
+        if (text_) GlobalUnlock(handle_);
+        if (handle_) GlobalFree(handle_);
+    }
+    LockedGlobalBlock(const LockedGlobalBlock&) = delete;
+    LockedGlobalBlock& operator=(const LockedGlobalBlock&) = delete;
+
+    char* text() const { return text_; }
+
+private:
+    HGLOBAL handle_;
+    char* text_;
+};
+
+// Formats into a 255-byte block, cutting longer texts, hands the result to
+// the child and lets the bar repaint before the caller goes on.
+void UpdateChildText(HWND bar, int id, const char* format, va_list args)
+{
+    LockedGlobalBlock block(kUpdateBlock);
+    if (!block.text()) return;
+    vsnprintf(block.text(), kUpdateBlock, format, args);
+    block.text()[kUpdateBlock - 1] = '\0';
+    HWND child = StatusChild(bar, id);
+    if (child) SetWindowTextA(child, block.text());
+    InvalidateRect(bar, nullptr, FALSE);
+    MyDialogYield(3);
+}
+
+int ReadChildText(HWND child, char (&text)[kMaxShownText + 1])
+{
+    text[0] = '\0';
+    return child ? GetWindowTextA(child, text, sizeof text) : 0;
+}
+
+// " 9:05AM", "12:30PM": the 12-hour clock, hour 0 shown as 12.
+void FormatClock(const SYSTEMTIME& now, char* text, size_t size)
+{
+    const int hour = now.wHour % 12 == 0 ? 12 : now.wHour % 12;
+    snprintf(text, size, "%2d:%02d%s", hour, now.wMinute, now.wHour < 12 ? "AM" : "PM");
+}
+
+// ---------------------------------------------------------------------------
+// Painting
+// ---------------------------------------------------------------------------
+
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), old_(object ? SelectObject(dc, object) : nullptr) {}
+    ~SelectedObject()
+    {
+        if (old_) SelectObject(dc_, old_);
+    }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+// A pen of a system colour, deleted when the guard goes.
+class SysColourPen {
+public:
+    explicit SysColourPen(int colourIndex) : pen_(CreatePen(PS_SOLID, 1, GetSysColor(colourIndex))) {}
+    ~SysColourPen()
+    {
+        if (pen_) DeleteObject(pen_);
+    }
+    SysColourPen(const SysColourPen&) = delete;
+    SysColourPen& operator=(const SysColourPen&) = delete;
+
+    HPEN get() const { return pen_; }
+
+private:
+    HPEN pen_;
+};
+
+// One sunken pane from left to right, y = 3 to H - 4, filled with the
+// button face and holding an optional text. It draws on the bar's own
+// device context, not the paint context, so a pane is always drawn whole,
+// whatever part of the bar was invalid.
+void PaintPane(HWND bar, int left, int right, const char* text, bool centred)
+{
+    RECT client;
+    GetClientRect(bar, &client);
+    HDC dc = GetDC(bar);
+    if (!dc) return;
+    RECT pane = {left, 3, right, client.bottom - 4};
+    {
+        SysColourPen highlight(COLOR_BTNHIGHLIGHT);
+        SysColourPen shadow(COLOR_BTNSHADOW);
+        SelectedObject pen(dc, highlight.get());
+        MoveToEx(dc, pane.left, pane.bottom, nullptr);
+        LineTo(dc, pane.right, pane.bottom);
+        LineTo(dc, pane.right, pane.top);
+        SelectObject(dc, shadow.get());
+        LineTo(dc, pane.left, pane.top);
+        LineTo(dc, pane.left, pane.bottom);
+    }
+    InflateRect(&pane, -1, -1);
+    HBRUSH face = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+    FillRect(dc, &pane, face);
+    DeleteObject(face);
+    pane.bottom += 1;
+
+    if (text) {
+        if (!centred) pane.left += 2;
+        const int oldMode = SetBkMode(dc, TRANSPARENT);
+        SelectedObject font(dc, tools.font);
+        DrawTextA(dc, text, -1, &pane, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | (centred ? DT_CENTER : 0));
+        SetBkMode(dc, oldMode);
+    }
+    ReleaseDC(bar, dc);
+}
+
+void PaintAllPanes(HWND bar)
+{
+    EnsureTools();
+    RECT client;
+    GetClientRect(bar, &client);
+    const int w = client.right;
+
+    char status[kMaxShownText + 1];
+    char count[kMaxShownText + 1];
+    ReadChildText(StatusChild(bar, IDC_STATUSTEXT), status);
+    if (ReadChildText(StatusChild(bar, IDC_STATUSCOUNT), count) > 0) {
+        PaintPane(bar, 4, w - 192, status, false);
+        PaintPane(bar, w - 190, w - 154, "Total", false);
+        PaintPane(bar, w - 152, w - 112, count, false);
+    } else {
+        PaintPane(bar, 4, w - 112, status, false);
+    }
+
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char clock[16];
+    FormatClock(now, clock, sizeof clock);
+    PaintPane(bar, w - 110, w - 70, "Time", false);
+    PaintPane(bar, w - 68, w - 5, clock, true);
+}
+
+// ---------------------------------------------------------------------------
+// The status bar
+// ---------------------------------------------------------------------------
+
+HWND CreateTextChild(HWND bar, int id)
+{
+    const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(bar, GWLP_HINSTANCE));
+    return CreateWindowExA(0, KW_STATUSTEXT_CLASS, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, 0, 0, bar,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+}
+
+bool Status_Create(HWND bar)
+{
+    HWND text = CreateTextChild(bar, IDC_STATUSTEXT);
+    if (!text) return false;
+    HWND count = CreateTextChild(bar, IDC_STATUSCOUNT);
+    if (!count) return false;
+    statusTextChild = text;
+    statusCountChild = count;
+    return true;
+}
+
+// The status-text child frames the bar; the panes show through it.
+void Status_Size(HWND bar, int width, int height)
+{
+    HWND text = GetDlgItem(bar, IDC_STATUSTEXT);
+    if (text) MoveWindow(text, 2, 1, width - 4, height - 2, TRUE);
+    InvalidateRect(bar, nullptr, TRUE);
+}
+
+void Status_Paint(HWND bar)
+{
+    PAINTSTRUCT ps;
+    BeginPaint(bar, &ps);
+    MsgTimer(bar);
+    EndPaint(bar, &ps);
+}
+
+void Status_Destroy(HWND bar)
+{
+    DeleteTools();
+    // The children die with the bar: forget them rather than keep handles
+    // that a later window could reuse.
+    if (statusTextChild && GetParent(statusTextChild) == bar) statusTextChild = nullptr;
+    if (statusCountChild && GetParent(statusCountChild) == bar) statusCountChild = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// "SText"
+// ---------------------------------------------------------------------------
+
+LRESULT Text_SetText(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    const LRESULT result = DefWindowProcA(window, WM_SETTEXT, wParam, lParam);
+    InvalidateRect(window, nullptr, TRUE);
+    UpdateWindow(window);
+    return result;
+}
+
+void Text_Paint(HWND window)
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    if (dc) PaintText(window, dc);
+    EndPaint(window, &ps);
+}
+
 } // namespace
+
+int WINAPI statusCreateTools(void)
+{
+    return CreateTools();
+}
+
+BOOL WINAPI statusDeleteTools(void)
+{
+    return DeleteTools();
+}
+
+int WINAPI statusGetHeight(void)
+{
+    return tools.barHeight;
+}
+
+void __cdecl statusUpdateStatus(HWND statusBar, LPCSTR format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    UpdateChildText(statusBar, IDC_STATUSTEXT, format, args);
+    va_end(args);
+}
+
+void __cdecl statusUpdateCount(HWND statusBar, LPCSTR format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    UpdateChildText(statusBar, IDC_STATUSCOUNT, format, args);
+    va_end(args);
+}
+
+int WINAPI MsgTimer(HWND statusBar)
+{
+    if (IsWindow(statusBar)) PaintAllPanes(statusBar);
+    return 0;
+}
+
+// Every message also reaches DefWindowProcA, which erases the background
+// with the class brush and answers the rest.
+LRESULT WINAPI statusWndProc(HWND bar, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_CREATE:
+        if (!Status_Create(bar)) return -1;
+        break;
+    case WM_SIZE: Status_Size(bar, LOWORD(lParam), HIWORD(lParam)); break;
+    case WM_PAINT: Status_Paint(bar); break;
+    case WM_SYSCOLORCHANGE: CreateTools(); break;
+    case WM_DESTROY: Status_Destroy(bar); break;
+    default: break;
+    }
+    return DefWindowProcA(bar, msg, wParam, lParam);
+}
+
+LRESULT WINAPI fnText(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_SETTEXT: return Text_SetText(window, wParam, lParam);
+    case WM_PAINT: Text_Paint(window); return 0;
+    // Never erased: the bar's panes show through.
+    case WM_ERASEBKGND: return 0;
+    default: return DefWindowProcA(window, msg, wParam, lParam);
+    }
+}
+
+// A raised frame: highlight along the left and top, shadow along the right
+// and bottom. The text itself is drawn by the bar.
+void WINAPI PaintText(HWND window, HDC dc)
+{
+    EnsureTools();
+    RECT client;
+    GetClientRect(window, &client);
+    const int w = client.right;
+    const int h = client.bottom;
+    HGDIOBJ old = SelectObject(dc, tools.highlight);
+    PatBlt(dc, 0, 0, 1, h, PATCOPY);
+    PatBlt(dc, 0, 0, w, 1, PATCOPY);
+    SelectObject(dc, tools.shadow);
+    PatBlt(dc, w - 1, 1, 1, h - 1, PATCOPY);
+    PatBlt(dc, 1, h - 1, w - 1, 1, PATCOPY);
+    SelectObject(dc, old);
+}
 
 int WINAPI statusInit(HINSTANCE instance, int toolsOnly)
 {
-    CreateStatusTools();
+    CreateTools();
     if (toolsOnly) return 1;
 
     constexpr UINT style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_GLOBALCLASS;
     const HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
     const HBRUSH face = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    if (!RegisterKwClass(instance, {KW_STATUS_CLASS, style, DefWindowProcA, 0, 0, arrow, face})) return 0;
-    if (!RegisterKwClass(instance, {KW_STATUSTEXT_CLASS, style, DefWindowProcA, 0, 0, arrow, face})) return 0;
+    if (!RegisterKwClass(instance, {KW_STATUS_CLASS, style, statusWndProc, 0, 0, arrow, face})) return 0;
+    if (!RegisterKwClass(instance, {KW_STATUSTEXT_CLASS, style, fnText, 0, 0, arrow, face})) return 0;
     return 1;
 }

@@ -71,6 +71,10 @@ TEST(Exports, ControlLibraryExportsExactlyItsNames)
         "LoadTransparentBitmap", "LoadTransparentBitmap1", "DimBitmap", "CreateDisabledBitmap",
         // Hyperlink control
         "_ClipCopy@8",
+        // Tool tips and status bar
+        "CreateTip", "DestroyTip", "SetTipsStatus", "statusCreateTools", "statusDeleteTools",
+        "statusGetHeight", "statusUpdateStatus", "statusUpdateCount", "MsgTimer", "_statusWndProc@16",
+        "_fnText@16", "_PaintText@8",
     };
     EXPECT_EQ(Sorted(LoadBinary("KWCTRL32.dll").ExportNames()), expected);
 }
