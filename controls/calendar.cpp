@@ -1,13 +1,855 @@
 /*
  * "KWCalendarWindow": a month calendar, with its month/year bar
  * "KWCalendarWindowChanger" across the top.
+ *
+ * The calendar shows six weeks around one month, Sunday first, under a row
+ * of weekday headings; a click on a day of the shown month selects it, and
+ * every change of the date is posted to the parent as CALN_DATECHANGED. The
+ * bar keeps a month and year of its own, steps them by clicks on its arrows
+ * and tells the calendar with the calendar's own messages. Neither window
+ * handles the keyboard, and the calendar brings its bar into line only when
+ * its whole date is set.
  */
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <initializer_list>
+
 #include "classes.h"
 #include "kwctrl32.h"
 
 namespace {
+
 // The calendar creates its bar under the module that registered the classes.
 HINSTANCE calendarInstance;
+
+// ---------------------------------------------------------------------------
+// Dates
+// ---------------------------------------------------------------------------
+
+const char* const kMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
+                                     "July",    "August",   "September", "October", "November", "December"};
+const char* const kWeekdayHeadings[7] = {"Su", "Mo", "Tu", "We", "Th", "Fr", "Sa"};
+
+// Parents set months and years unchecked, so the date arithmetic takes any
+// 32-bit value and works in 64 bits, where none of it can overflow.
+bool IsLeapYear(long long year)
+{
+    if (year % 400 == 0) return true;
+    if (year % 100 == 0) return false;
+    return year % 4 == 0;
+}
+
+// Month 0..11; any other month has no days.
+int DaysInMonth(long long year, long long month)
+{
+    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 0 || month > 11) return 0;
+    return month == 1 && IsLeapYear(year) ? 29 : kDays[month];
+}
+
+// Zeller's congruence for month 1..12; 0 = Sunday ... 6 = Saturday. Every
+// division truncates; the remainder is taken upwards to 0..6, so that even
+// a date before year 1 yields a real weekday and the grid never gets a
+// first column outside 1..7 from it.
+int DayOfWeek(long long day, long long month, long long year)
+{
+    if (month <= 2) {
+        month += 12;
+        year -= 1;
+    }
+    const long long sum =
+        day + 2 * month + (6 * month + 6) / 10 + year + year / 4 - year / 100 + year / 400 + 2;
+    const int h = static_cast<int>((sum % 7 + 7) % 7); // 0 = Saturday, 1 = Sunday ...
+    return h == 0 ? 6 : h - 1;
+}
+
+struct Today {
+    int day;
+    int month; // 0..11
+    int year;  // full number
+};
+
+Today GetToday()
+{
+    const time_t now = time(nullptr);
+    if (const tm* local = localtime(&now)) return {local->tm_mday, local->tm_mon, local->tm_year + 1900};
+    // The run-time could not convert the clock; the system's local time
+    // says the same.
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    return {st.wDay, st.wMonth - 1, st.wYear};
+}
+
+// The stored fields are 32-bit; month + 1 and month - 1 of an unchecked
+// month wrap around as 32-bit arithmetic does instead of overflowing.
+int Wrap(long long value)
+{
+    return static_cast<int>(static_cast<unsigned>(value));
+}
+
+// A number in wParam counts by its low 16 bits, unsigned.
+int WordParam(WPARAM wParam)
+{
+    return LOWORD(wParam);
+}
+
+// ---------------------------------------------------------------------------
+// Notice records
+// ---------------------------------------------------------------------------
+
+// CALN_DATECHANGED is posted, so the parent reads its record after the
+// calendar has gone on, and possibly after the calendar is destroyed. Each
+// calendar therefore rewrites one record of its own, and a record is never
+// freed while the library is loaded: a destroyed calendar's record joins the
+// back of a queue of spares, and a new calendar takes the front one, whose
+// last notice is the oldest.
+struct NoticeRecord {
+    CalendarDate date;
+    NoticeRecord* next;
+};
+
+struct SpareNotices {
+    NoticeRecord* front = nullptr;
+    NoticeRecord* back = nullptr;
+    ~SpareNotices() // the library is being unloaded
+    {
+        while (front) {
+            NoticeRecord* next = front->next;
+            free(front);
+            front = next;
+        }
+    }
+} spareNotices;
+
+NoticeRecord* TakeNoticeRecord()
+{
+    NoticeRecord* record = spareNotices.front;
+    if (record) {
+        spareNotices.front = record->next;
+        if (!spareNotices.front) spareNotices.back = nullptr;
+        record->next = nullptr;
+        return record;
+    }
+    return static_cast<NoticeRecord*>(calloc(1, sizeof(NoticeRecord)));
+}
+
+void ReturnNoticeRecord(NoticeRecord* record)
+{
+    record->next = nullptr;
+    if (spareNotices.back)
+        spareNotices.back->next = record;
+    else
+        spareNotices.front = record;
+    spareNotices.back = record;
+}
+
+// ---------------------------------------------------------------------------
+// Drawing chores
+// ---------------------------------------------------------------------------
+
+// Saves the device context's selections and settings and restores them on
+// every path, before the objects made for the drawing are deleted.
+class SavedDC {
+public:
+    explicit SavedDC(HDC dc) : dc_(dc), level_(SaveDC(dc)) {}
+    ~SavedDC()
+    {
+        if (level_) RestoreDC(dc_, level_);
+    }
+    SavedDC(const SavedDC&) = delete;
+    SavedDC& operator=(const SavedDC&) = delete;
+
+private:
+    HDC dc_;
+    int level_;
+};
+
+// A one-pixel solid pen of a system colour, deleted with the guard.
+class SystemPen {
+public:
+    explicit SystemPen(int colorIndex) : pen_(CreatePen(PS_SOLID, 1, GetSysColor(colorIndex))) {}
+    ~SystemPen()
+    {
+        if (pen_) DeleteObject(pen_);
+    }
+    SystemPen(const SystemPen&) = delete;
+    SystemPen& operator=(const SystemPen&) = delete;
+    HPEN get() const { return pen_; }
+
+private:
+    HPEN pen_;
+};
+
+HPEN StockPen(int which)
+{
+    return static_cast<HPEN>(GetStockObject(which));
+}
+
+// Lines from point to point with `pen`; each leaves out its last point.
+void Trace(HDC dc, HPEN pen, std::initializer_list<POINT> points)
+{
+    if (pen) SelectObject(dc, pen);
+    const POINT* p = points.begin();
+    MoveToEx(dc, p->x, p->y, nullptr);
+    for (++p; p != points.end(); ++p) LineTo(dc, p->x, p->y);
+}
+
+// Text at (x, y) in the context's alignment, clipped to `box`, whose
+// background it fills.
+void BoxedText(HDC dc, const RECT& box, int x, int y, const char* text)
+{
+    ExtTextOutA(dc, x, y, ETO_OPAQUE | ETO_CLIPPED, &box, text, static_cast<UINT>(strlen(text)), nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// The month/year bar
+// ---------------------------------------------------------------------------
+
+struct ChangerData {
+    int month; // 0..11 when set by the bar itself; unchecked from messages
+    int year;
+};
+
+constexpr int kPointRight = 0;
+constexpr int kPointLeft = 1;
+constexpr int kStepZone = 20; // width of each arrow's click zone
+
+ChangerData* BarDataOf(HWND bar)
+{
+    return reinterpret_cast<ChangerData*>(GetWindowLongPtrA(bar, 0));
+}
+
+const char* MonthName(int month)
+{
+    // A month set from outside may lie outside the table; it shows no name.
+    return month >= 0 && month < 12 ? kMonthNames[month] : "";
+}
+
+LRESULT Bar_Create(HWND bar, WPARAM wParam, LPARAM lParam)
+{
+    auto* data = static_cast<ChangerData*>(calloc(1, sizeof(ChangerData)));
+    if (!data) return FALSE; // the bar is not created
+    const Today today = GetToday();
+    data->month = today.month;
+    data->year = today.year;
+    SetWindowLongPtrA(bar, 0, reinterpret_cast<LONG_PTR>(data));
+    if (DefWindowProcA(bar, WM_NCCREATE, wParam, lParam)) return TRUE;
+    SetWindowLongPtrA(bar, 0, 0);
+    free(data);
+    return FALSE;
+}
+
+void Bar_Destroy(HWND bar, ChangerData* data)
+{
+    SetWindowLongPtrA(bar, 0, 0);
+    free(data);
+}
+
+void DrawRaisedBox(HDC dc, int l, int t, int r, int b, HPEN shadow)
+{
+    // The outline's bottom run lies on b itself, just below a client area.
+    Trace(dc, StockPen(BLACK_PEN), {{l, t}, {r - 1, t}, {r - 1, b}, {l, b}, {l, t}});
+    Trace(dc, shadow, {{l + 1, b - 1}, {r - 2, b - 1}, {r - 2, t}});
+    Trace(dc, shadow, {{l + 2, b - 2}, {r - 3, b - 2}, {r - 3, t + 1}});
+    Trace(dc, StockPen(WHITE_PEN), {{l + 1, b - 2}, {l + 1, t + 1}, {r - 2, t + 1}});
+}
+
+void FillTriangle(HDC dc, int brush, POINT a, POINT b, POINT c)
+{
+    const POINT points[3] = {a, b, c};
+    const HRGN region = CreatePolygonRgn(points, 3, ALTERNATE);
+    if (!region) return;
+    FillRgn(dc, region, static_cast<HBRUSH>(GetStockObject(brush)));
+    DeleteObject(region);
+}
+
+// A black triangle with a white edge up and toward its point and a grey
+// shadow down and away from it. The middle is taken from half the bottom
+// coordinate, which centres it on a bar whose arrows start near its top.
+void DrawArrow(HDC dc, int x1, int y1, int x2, int y2, int direction)
+{
+    const int m = y2 / 2;
+    const int e = 2 * m;
+    if (direction == kPointLeft) {
+        FillTriangle(dc, WHITE_BRUSH, {x2 - 3, y1}, {x1 + 3, m + 1}, {x2 - 3, e - 2});
+        FillTriangle(dc, GRAY_BRUSH, {x2 - 5, y1 + 2}, {x1 + 1, m + 3}, {x2 - 5, e});
+        FillTriangle(dc, BLACK_BRUSH, {x2 - 4, y1 + 1}, {x1 + 2, m + 2}, {x2 - 4, e - 1});
+    } else if (direction == kPointRight) {
+        FillTriangle(dc, WHITE_BRUSH, {x1 + 3, y1}, {x2 - 3, m + 1}, {x1 + 3, e - 2});
+        FillTriangle(dc, GRAY_BRUSH, {x1 + 5, y1 + 2}, {x2 - 1, m + 3}, {x1 + 5, e});
+        FillTriangle(dc, BLACK_BRUSH, {x1 + 4, y1 + 1}, {x2 - 2, m + 2}, {x1 + 4, e - 1});
+    }
+}
+
+void Bar_Draw(HWND bar, const ChangerData* data, HDC dc)
+{
+    RECT r;
+    GetClientRect(bar, &r);
+    const SystemPen shadow(COLOR_BTNSHADOW);
+    const SavedDC saved(dc);
+    SelectObject(dc, GetStockObject(ANSI_VAR_FONT));
+    DrawRaisedBox(dc, r.left, r.top, r.right, r.bottom, shadow.get());
+
+    // The opaque caption also fills the inside of the box.
+    InflateRect(&r, -2, -2);
+    SetTextAlign(dc, TA_CENTER | TA_TOP);
+    SetBkColor(dc, GetSysColor(COLOR_3DLIGHT));
+    char caption[64];
+    snprintf(caption, sizeof caption, "%s %d", MonthName(data->month), data->year);
+    BoxedText(dc, r, (r.right - r.left) / 2, r.top, caption);
+
+    InflateRect(&r, -3, -2);
+    DrawArrow(dc, r.left, r.top, r.left + 10, r.bottom, kPointLeft);
+    DrawArrow(dc, r.left + 20, r.top, r.left + 30, r.bottom, kPointLeft);
+    DrawArrow(dc, r.left + 15, r.top, r.left + 25, r.bottom, kPointLeft);
+    DrawArrow(dc, r.right - 10, r.top, r.right, r.bottom, kPointRight);
+    DrawArrow(dc, r.right - 30, r.top, r.right - 20, r.bottom, kPointRight);
+    DrawArrow(dc, r.right - 25, r.top, r.right - 15, r.bottom, kPointRight);
+}
+
+void Bar_Paint(HWND bar, const ChangerData* data)
+{
+    PAINTSTRUCT ps;
+    const HDC dc = BeginPaint(bar, &ps);
+    if (dc && data) Bar_Draw(bar, data, dc);
+    EndPaint(bar, &ps);
+}
+
+// The bar tells its calendar synchronously, so that the calendar has taken
+// each step when the call returns.
+void Bar_Tell(HWND bar, UINT message, int value)
+{
+    SendMessageA(GetParent(bar), message, static_cast<WPARAM>(value), 0);
+}
+
+void Bar_PreviousMonth(HWND bar, ChangerData* data)
+{
+    if (data->month > 0) {
+        --data->month;
+        Bar_Tell(bar, CALM_SETMONTH, data->month);
+    } else {
+        data->month = 11;
+        --data->year;
+        Bar_Tell(bar, CALM_SETMONTH, data->month);
+        Bar_Tell(bar, CALM_SETYEAR, data->year);
+    }
+    InvalidateRect(bar, nullptr, TRUE);
+}
+
+void Bar_NextMonth(HWND bar, ChangerData* data)
+{
+    if (data->month < 11) {
+        ++data->month;
+        Bar_Tell(bar, CALM_SETMONTH, data->month);
+    } else {
+        data->month = 0;
+        ++data->year;
+        Bar_Tell(bar, CALM_SETMONTH, data->month);
+        Bar_Tell(bar, CALM_SETYEAR, data->year);
+    }
+    InvalidateRect(bar, nullptr, TRUE);
+}
+
+void Bar_StepYear(HWND bar, ChangerData* data, int step)
+{
+    data->year += step;
+    Bar_Tell(bar, CALM_SETYEAR, data->year);
+    InvalidateRect(bar, nullptr, TRUE);
+}
+
+bool InSpan(int value, int from, int to)
+{
+    return value >= from && value < to;
+}
+
+// Each zone spans the full height. On a bar narrower than four zones one
+// click can fall into several, and then takes each of their steps in turn.
+LRESULT Bar_StepAt(HWND bar, ChangerData* data, int x, int y)
+{
+    RECT r;
+    GetClientRect(bar, &r);
+    if (!InSpan(y, r.top, r.bottom)) return 0;
+    if (InSpan(x, r.left, r.left + kStepZone)) Bar_PreviousMonth(bar, data);
+    if (InSpan(x, r.right - kStepZone, r.right)) Bar_NextMonth(bar, data);
+    if (InSpan(x, r.right - 2 * kStepZone, r.right - kStepZone)) Bar_StepYear(bar, data, +1);
+    if (InSpan(x, r.left + kStepZone, r.left + 2 * kStepZone)) Bar_StepYear(bar, data, -1);
+    return 0;
+}
+
+// Only a double click between the arrows jumps; on an arrow, the press
+// before it has already taken the step.
+LRESULT Bar_JumpToTodayAt(HWND bar, ChangerData* data, int x, int y)
+{
+    RECT r;
+    GetClientRect(bar, &r);
+    if (!InSpan(y, r.top, r.bottom) || !InSpan(x, r.left + 2 * kStepZone, r.right - 2 * kStepZone)) return 0;
+    const Today today = GetToday();
+    data->year = today.year;
+    data->month = today.month;
+    Bar_Tell(bar, CALM_TODAY, today.month);
+    InvalidateRect(bar, nullptr, TRUE);
+    return 0;
+}
+
+LRESULT Bar_SetMonth(HWND bar, ChangerData* data, int month)
+{
+    data->month = month;
+    InvalidateRect(bar, nullptr, TRUE);
+    return 0;
+}
+
+LRESULT Bar_SetYear(HWND bar, ChangerData* data, int year)
+{
+    data->year = year;
+    InvalidateRect(bar, nullptr, TRUE);
+    return 0;
+}
+
+bool IsBarMessage(UINT message)
+{
+    switch (message) {
+    case WM_CREATE: case WM_SIZE: case WM_ERASEBKGND: case WM_PAINT: case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: case WM_NCDESTROY: case CALM_SETMONTH: case CALM_SETYEAR:
+        return true;
+    default:
+        return false;
+    }
+}
+
+LRESULT CALLBACK CalendarBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) return Bar_Create(bar, wParam, lParam);
+    ChangerData* data = BarDataOf(bar);
+    if (!data && IsBarMessage(message)) {
+        if (message == WM_PAINT) Bar_Paint(bar, nullptr);
+        return 1;
+    }
+    switch (message) {
+    case WM_CREATE: return TRUE;
+    case WM_SIZE: return 0;
+    case WM_ERASEBKGND: return 0; // the paint covers the whole client area
+    case WM_PAINT: Bar_Paint(bar, data); return 0;
+    case WM_LBUTTONDOWN: return Bar_StepAt(bar, data, LOWORD(lParam), HIWORD(lParam));
+    case WM_LBUTTONDBLCLK: return Bar_JumpToTodayAt(bar, data, LOWORD(lParam), HIWORD(lParam));
+    case WM_NCDESTROY: Bar_Destroy(bar, data); return 0;
+    case CALM_SETMONTH: return Bar_SetMonth(bar, data, WordParam(wParam));
+    case CALM_SETYEAR: return Bar_SetYear(bar, data, WordParam(wParam));
+    default: return DefWindowProcA(bar, message, wParam, lParam);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The calendar
+// ---------------------------------------------------------------------------
+
+constexpr int kGridLeft = 4;
+constexpr int kGridTop = 20;
+constexpr int kColumns = 7;
+constexpr int kRows = 7;       // the heading row and six weeks
+constexpr int kDayCells = 42;  // rows 1 to 6
+constexpr int kBarHeight = 20; // after the first resize; 19 at creation
+constexpr int kEraseTop = 22;  // the bar covers the client area above
+
+struct CalendarData {
+    RECT gridRect;   // only its right edge is used, to size the bar
+    int month;       // 0..11 unless set otherwise by the parent
+    int year;        // full number
+    int day;         // selected day, 1-based
+    int dayCount;    // days of the shown month
+    int firstColumn; // grid column of the 1st, 1 = Sunday ... 7 = Saturday
+    HFONT normalFont;
+    HFONT boldFont;
+    HWND bar;
+    RECT cells[kRows][kColumns]; // row 0 the headings; column 0 Sunday
+    NoticeRecord* notice;        // what CALN_DATECHANGED points the parent to
+};
+
+CalendarData* CalendarDataOf(HWND window)
+{
+    return reinterpret_cast<CalendarData*>(GetWindowLongPtrA(window, 0));
+}
+
+// The fonts' fixed fields; each creation sets the height and weight.
+LOGFONTA calendarFont = {
+    0,          // height: set for each font
+    0,          // width
+    0,          // escapement
+    0,          // orientation
+    FW_NORMAL,  // weight: set for each font
+    FALSE,      // italic
+    FALSE,      // underline
+    FALSE,      // strike-out
+    ANSI_CHARSET,
+    OUT_STRING_PRECIS,
+    CLIP_STROKE_PRECIS,
+    DRAFT_QUALITY,
+    0x1A,       // pitch and family
+    "Arial",
+};
+
+HFONT MakeFont(int points, int dotsPerInch, int weight)
+{
+    calendarFont.lfHeight = MulDiv(-points, dotsPerInch, 72);
+    calendarFont.lfWeight = weight;
+    return CreateFontIndirectA(&calendarFont);
+}
+
+// The font size follows the window's height at creation only.
+void Calendar_MakeFonts(HWND window, CalendarData* data, int clientHeight)
+{
+    const HDC dc = GetDC(window);
+    const int dotsPerInch = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
+    if (dc) ReleaseDC(window, dc);
+    const int size = (clientHeight + 20) / 18;
+    data->normalFont = MakeFont(size + 1, dotsPerInch, 400);
+    data->boldFont = MakeFont(size + 2, dotsPerInch, 600);
+}
+
+void Calendar_RecomputeMonth(CalendarData* data)
+{
+    data->dayCount = DaysInMonth(data->year, data->month);
+    data->firstColumn = DayOfWeek(1, data->month + 1LL, data->year) + 1;
+}
+
+void Calendar_LayOutCells(CalendarData* data, int w, int h)
+{
+    for (int r = 0; r < kRows; ++r)
+        for (int k = 0; k < kColumns; ++k) {
+            const int left = kGridLeft + k * w;
+            const int top = kGridTop + r * h;
+            SetRect(&data->cells[r][k], left, top, left + w, top + h);
+        }
+}
+
+// Posted, so the parent handles it after this message; it reads the date
+// from the calendar's own record, which the next notice rewrites.
+void Calendar_Notify(HWND window, CalendarData* data)
+{
+    // A calendar without a parent has nobody to tell; posting to no window
+    // would put the notice into the thread's own queue.
+    const HWND parent = GetParent(window);
+    if (!parent) return;
+    CalendarDate& date = data->notice->date;
+    date.day = data->day;
+    date.month = Wrap(data->month + 1LL);
+    date.year = data->year;
+    PostMessageA(parent, WM_COMMAND, CALN_DATECHANGED, reinterpret_cast<LPARAM>(&date));
+}
+
+LRESULT Calendar_Create(HWND window)
+{
+    auto* data = static_cast<CalendarData*>(calloc(1, sizeof(CalendarData)));
+    NoticeRecord* notice = data ? TakeNoticeRecord() : nullptr;
+    if (!notice) {
+        // The window lives on without data and answers every message
+        // of its own with 1.
+        free(data);
+        return 0;
+    }
+    data->notice = notice;
+
+    RECT client;
+    GetClientRect(window, &client);
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    Calendar_MakeFonts(window, data, height);
+
+    const Today today = GetToday();
+    data->day = today.day;
+    data->month = today.month;
+    data->year = today.year;
+    Calendar_RecomputeMonth(data);
+
+    const int w = width / kColumns;
+    const int h = (height + 20) / 6;
+    Calendar_LayOutCells(data, w, h);
+    SetRect(&data->gridRect, 0, 0, 7 * w + 8, 7 * h + 20);
+    SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(data));
+
+    data->bar = CreateWindowExA(0, KW_CALENDARBAR_CLASS, nullptr, WS_CHILD | WS_VISIBLE, 1, 1, 7 * w + 8,
+                                kBarHeight - 1, window, nullptr, calendarInstance, nullptr);
+    return 1;
+}
+
+LRESULT Calendar_Resize(HWND window, CalendarData* data, int width, int height)
+{
+    const int w = (width - 4) / kColumns;
+    const int h = (height - 20) / kRows;
+    Calendar_LayOutCells(data, w, h);
+
+    RECT client;
+    GetClientRect(window, &client);
+    SetRect(&data->gridRect, 0, 0, 7 * w + 8, 7 * h + 24);
+    if (data->gridRect.right > client.right - client.left) data->gridRect.right = client.right - client.left;
+
+    if (data->bar)
+        SetWindowPos(data->bar, nullptr, 0, 0, data->gridRect.right - 3, kBarHeight,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(window, nullptr, TRUE);
+    return 0;
+}
+
+void Calendar_Destroy(HWND window, CalendarData* data)
+{
+    if (!data) return;
+    SetWindowLongPtrA(window, 0, 0);
+    if (data->normalFont) DeleteObject(data->normalFont);
+    if (data->boldFont) DeleteObject(data->boldFont);
+    ReturnNoticeRecord(data->notice);
+    free(data);
+}
+
+// Background below the bar; the paint draws everything else.
+LRESULT Calendar_EraseBackground(HWND window, HDC dc)
+{
+    RECT area;
+    GetClientRect(window, &area);
+    area.top = kEraseTop;
+    if (dc && area.top < area.bottom) {
+        const COLORREF oldBack = SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &area, "", 0, nullptr);
+        SetBkColor(dc, oldBack);
+    }
+    return 0;
+}
+
+void DrawSunkenWell(HDC dc, int l, int t, int r, int b)
+{
+    const SystemPen shadow(COLOR_BTNSHADOW);
+    const SystemPen highlight(COLOR_BTNHIGHLIGHT);
+    const SystemPen face(COLOR_BTNFACE);
+    const SavedDC saved(dc);
+    Trace(dc, shadow.get(), {{l, b - 1}, {l, t}, {r - 1, t}});
+    Trace(dc, StockPen(BLACK_PEN), {{l + 1, b - 2}, {l + 1, t + 1}, {r - 2, t + 1}});
+    Trace(dc, highlight.get(), {{r - 2, t}, {r - 2, b - 1}, {l, b - 1}});
+    Trace(dc, face.get(), {{r - 3, t + 1}, {r - 3, b - 2}, {l + 1, b - 2}});
+    Trace(dc, highlight.get(), {{l + 2, t + 2}, {r - 4, t + 2}, {r - 4, b - 3}, {l + 2, b - 3}, {l + 2, t + 2}});
+    Trace(dc, highlight.get(), {{l + 3, t + 3}, {r - 5, t + 3}, {r - 5, b - 4}, {l + 3, b - 4}, {l + 3, t + 3}});
+}
+
+void SelectFont(HDC dc, HFONT font)
+{
+    // A font that could not be made leaves the context's current one.
+    if (font) SelectObject(dc, font);
+}
+
+int CentreX(const RECT& cell)
+{
+    return cell.left + (cell.right - cell.left) / 2 + 1;
+}
+
+int CentreY(const RECT& cell)
+{
+    return cell.top + (cell.bottom - cell.top) / 2;
+}
+
+void Calendar_DrawHeadings(HDC dc, const CalendarData* data)
+{
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    SelectFont(dc, data->boldFont);
+    for (int k = 0; k < kColumns; ++k) {
+        const RECT& cell = data->cells[0][k];
+        BoxedText(dc, cell, CentreX(cell), CentreY(cell) - 6, kWeekdayHeadings[k]);
+    }
+}
+
+// Days of the month before the shown one, for the grey cells before the 1st.
+int DaysOfPreviousMonth(const CalendarData* data)
+{
+    if (data->month == 0) return DaysInMonth(data->year - 1LL, 11);
+    return DaysInMonth(data->year, data->month - 1LL);
+}
+
+// The 42 day cells in reading order. The walk is bounded by the grid, not
+// by the stored day, day count or first column, which the parent may have
+// set to anything: such values change only the numbers and colours drawn.
+void Calendar_DrawDays(HDC dc, const CalendarData* data)
+{
+    const int previousDays = DaysOfPreviousMonth(data);
+    int position = 0; // 0 before the 1st, then 1, 2, 3 ... on into the next month
+    for (int n = 1; n <= kDayCells; ++n) {
+        int number;
+        COLORREF ink;
+        if (n < data->firstColumn) {
+            number = previousDays - (data->firstColumn - 1 - n); // the cell before the 1st: the last day
+            ink = GetSysColor(COLOR_GRAYTEXT);
+        } else if (++position <= data->dayCount) {
+            number = position;
+            ink = GetSysColor(COLOR_BTNTEXT);
+        } else {
+            number = position - data->dayCount;
+            ink = GetSysColor(COLOR_GRAYTEXT);
+        }
+        // The grey cells before the 1st are not days of the running count.
+        const bool selected = position > 0 && position == data->day;
+        SetBkColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+        SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : ink);
+        SelectFont(dc, selected ? data->boldFont : data->normalFont);
+
+        char text[16];
+        snprintf(text, sizeof text, "%2d", number);
+        const RECT& cell = data->cells[1 + (n - 1) / kColumns][(n - 1) % kColumns];
+        BoxedText(dc, cell, CentreX(cell), CentreY(cell) - 8, text);
+    }
+}
+
+void Calendar_Draw(HWND window, const CalendarData* data, HDC dc)
+{
+    {
+        const SavedDC saved(dc);
+        SetTextAlign(dc, TA_CENTER | TA_TOP);
+        Calendar_DrawHeadings(dc, data);
+        Calendar_DrawDays(dc, data);
+    }
+    RECT client;
+    GetClientRect(window, &client);
+    DrawSunkenWell(dc, client.left, client.top, client.right, client.bottom);
+}
+
+void Calendar_Paint(HWND window, const CalendarData* data)
+{
+    PAINTSTRUCT ps;
+    const HDC dc = BeginPaint(window, &ps);
+    if (dc && data) Calendar_Draw(window, data, dc);
+    EndPaint(window, &ps);
+}
+
+// Only the days of the shown month answer a click; the headings and the
+// grey days of the neighbouring months do not.
+LRESULT Calendar_SelectDayAt(HWND window, CalendarData* data, int x, int y)
+{
+    const POINT point = {x, y};
+    for (int n = 1; n <= kDayCells; ++n) {
+        if (!PtInRect(&data->cells[1 + (n - 1) / kColumns][(n - 1) % kColumns], point)) continue;
+        if (n < data->firstColumn || n > data->firstColumn + static_cast<long long>(data->dayCount) - 1) return 0;
+        data->day = n - data->firstColumn + 1;
+        InvalidateRect(window, nullptr, FALSE);
+        Calendar_Notify(window, data);
+        return 1;
+    }
+    return 0;
+}
+
+LRESULT Calendar_SetDay(HWND window, CalendarData* data, int day)
+{
+    data->day = day;
+    Calendar_Notify(window, data);
+    InvalidateRect(window, nullptr, TRUE);
+    return 0;
+}
+
+LRESULT Calendar_SetDayCount(HWND window, CalendarData* data, int dayCount)
+{
+    data->dayCount = dayCount;
+    if (data->day > dayCount) data->day = dayCount;
+    InvalidateRect(window, nullptr, TRUE);
+    return 0;
+}
+
+// A new month or year keeps the selected day where the new month has it,
+// and otherwise moves it to the month's last day.
+void Calendar_MonthChanged(HWND window, CalendarData* data)
+{
+    Calendar_RecomputeMonth(data);
+    if (data->day > data->dayCount) data->day = data->dayCount;
+    InvalidateRect(window, nullptr, TRUE);
+    Calendar_Notify(window, data);
+}
+
+LRESULT Calendar_SetMonth(HWND window, CalendarData* data, int month)
+{
+    if (month == data->month) return 0;
+    data->month = month;
+    Calendar_MonthChanged(window, data);
+    return 0;
+}
+
+LRESULT Calendar_SetYear(HWND window, CalendarData* data, int year)
+{
+    if (year == data->year) return 0;
+    data->year = year;
+    Calendar_MonthChanged(window, data);
+    return 0;
+}
+
+LRESULT Calendar_SetFirstColumn(HWND window, CalendarData* data, int column)
+{
+    data->firstColumn = column;
+    Calendar_Notify(window, data);
+    InvalidateRect(window, nullptr, TRUE);
+    return 0;
+}
+
+LRESULT Calendar_JumpToToday(HWND window, CalendarData* data)
+{
+    const Today today = GetToday();
+    data->day = today.day;
+    data->month = today.month;
+    data->year = today.year;
+    Calendar_RecomputeMonth(data);
+    Calendar_Notify(window, data);
+    InvalidateRect(window, nullptr, TRUE);
+    return 0;
+}
+
+LRESULT Calendar_GetDate(const CalendarData* data, CalendarDate* date)
+{
+    if (!date) return 1;
+    date->day = data->day;
+    date->month = Wrap(data->month + 1LL);
+    date->year = data->year;
+    return 0;
+}
+
+// The whole date, taken as it comes (the day is not clamped); the bar is
+// brought into line, and nothing is posted.
+LRESULT Calendar_SetDate(HWND window, CalendarData* data, const CalendarDate* date)
+{
+    if (!date) return 1;
+    data->year = date->year;
+    data->month = Wrap(date->month - 1LL);
+    data->day = date->day;
+    Calendar_RecomputeMonth(data);
+    SendMessageA(data->bar, CALM_SETYEAR, static_cast<WPARAM>(data->year), 0);
+    SendMessageA(data->bar, CALM_SETMONTH, static_cast<WPARAM>(data->month), 0);
+    InvalidateRect(window, nullptr, TRUE);
+    return 0;
+}
+
+// Messages that a calendar without data answers with 1 and ignores.
+bool IsCalendarMessage(UINT message)
+{
+    return (message >= CALM_SETDAY && message <= CALM_SETDATE) || message == WM_LBUTTONDOWN ||
+           message == WM_LBUTTONDBLCLK;
+}
+
+LRESULT CALLBACK CalendarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    CalendarData* data = CalendarDataOf(window);
+    if (!data && IsCalendarMessage(message)) return 1;
+    switch (message) {
+    case WM_CREATE: return Calendar_Create(window);
+    case WM_SIZE: return data ? Calendar_Resize(window, data, LOWORD(lParam), HIWORD(lParam)) : 0;
+    case WM_PAINT: Calendar_Paint(window, data); return 0;
+    case WM_ERASEBKGND: return Calendar_EraseBackground(window, reinterpret_cast<HDC>(wParam));
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: return Calendar_SelectDayAt(window, data, LOWORD(lParam), HIWORD(lParam));
+    case WM_NCDESTROY: Calendar_Destroy(window, data); return 0;
+    case CALM_SETDAY: return Calendar_SetDay(window, data, WordParam(wParam));
+    case CALM_SETDAYCOUNT: return Calendar_SetDayCount(window, data, WordParam(wParam));
+    case CALM_SETMONTH: return Calendar_SetMonth(window, data, WordParam(wParam));
+    case CALM_SETYEAR: return Calendar_SetYear(window, data, WordParam(wParam));
+    case CALM_SETFIRSTDAY: return Calendar_SetFirstColumn(window, data, WordParam(wParam));
+    case CALM_TODAY: return Calendar_JumpToToday(window, data);
+    case CALM_GETDATE: return Calendar_GetDate(data, reinterpret_cast<CalendarDate*>(lParam));
+    case CALM_SETDATE: return Calendar_SetDate(window, data, reinterpret_cast<const CalendarDate*>(lParam));
+    default: return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
 } // namespace
 
 ATOM InitCalendar(HINSTANCE instance)
@@ -16,8 +858,8 @@ ATOM InitCalendar(HINSTANCE instance)
     constexpr UINT style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_GLOBALCLASS;
     // The calendar's brush never shows, since it erases its background
     // itself; only the bar's registration decides the result.
-    RegisterKwClass(instance, {KW_CALENDAR_CLASS, style, DefWindowProcA, 0, 4, LoadCursorA(nullptr, IDC_CROSS),
+    RegisterKwClass(instance, {KW_CALENDAR_CLASS, style, CalendarProc, 0, 4, LoadCursorA(nullptr, IDC_CROSS),
                                reinterpret_cast<HBRUSH>(COLOR_MENU + 1)});
-    return RegisterKwClass(instance, {KW_CALENDARBAR_CLASS, style, DefWindowProcA, 0, 4,
+    return RegisterKwClass(instance, {KW_CALENDARBAR_CLASS, style, CalendarBarProc, 0, 4,
                                       LoadCursorA(nullptr, IDC_ARROW), VersionRuleBrush()});
 }
