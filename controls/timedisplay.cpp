@@ -1,13 +1,229 @@
 /*
- * "KWTimeDisplay": the time and date in cyan on a black sunken panel.
+ * "KWTimeDisplay": the moment the window was created, in big cyan digits
+ * (hours, minutes, am or pm) over a smaller red date line, on a black panel
+ * inside a sunken frame. The moment is never updated; command messages go
+ * on to the parent.
  */
+#include <cstdio>
+
 #include "classes.h"
 #include "kwctrl32.h"
+
+namespace {
+
+// Everything a panel owns; one movable global block whose handle lives at
+// index 0 of the window's extra bytes.
+struct TimeDisplayData {
+    SYSTEMTIME moment; // local time at creation
+    HFONT timeFont;
+    HFONT dateFont;
+};
+
+const char* const kWeekdays[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+const char* const kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
+                               "July",    "August",   "September", "October", "November", "December"};
+
+const COLORREF kTimeColor = RGB(0, 255, 255);
+const COLORREF kDateColor = RGB(255, 0, 0);
+const COLORREF kGround = RGB(0, 0, 0);
+
+HGLOBAL DataHandle(HWND hwnd)
+{
+    return reinterpret_cast<HGLOBAL>(GetWindowLongPtrA(hwnd, 0));
+}
+
+// Locks a movable global block for the lifetime of the guard.
+class LockedData {
+public:
+    explicit LockedData(HGLOBAL block)
+        : block_(block), data_(block ? static_cast<TimeDisplayData*>(GlobalLock(block)) : nullptr) {}
+    ~LockedData()
+    {
+        if (data_) GlobalUnlock(block_);
+    }
+    LockedData(const LockedData&) = delete;
+    LockedData& operator=(const LockedData&) = delete;
+    TimeDisplayData* operator->() const { return data_; }
+    TimeDisplayData& operator*() const { return *data_; }
+    explicit operator bool() const { return data_ != nullptr; }
+
+private:
+    HGLOBAL block_;
+    TimeDisplayData* data_;
+};
+
+// A one-pixel solid pen selected into a context until the guard ends.
+class SelectedPen {
+public:
+    SelectedPen(HDC dc, COLORREF color) : dc_(dc), pen_(CreatePen(PS_SOLID, 1, color))
+    {
+        old_ = SelectObject(dc_, pen_);
+    }
+    ~SelectedPen()
+    {
+        SelectObject(dc_, old_);
+        DeleteObject(pen_);
+    }
+    SelectedPen(const SelectedPen&) = delete;
+    SelectedPen& operator=(const SelectedPen&) = delete;
+
+private:
+    HDC dc_;
+    HPEN pen_;
+    HGDIOBJ old_;
+};
+
+// A variable-pitch sans-serif face two thirds as wide as it is high; if
+// "MyFont" is missing, the font mapper picks the nearest such face.
+HFONT MakeFont(int height, bool bold)
+{
+    LOGFONTA font = {};
+    font.lfHeight = height;
+    font.lfWidth = 2 * height / 3;
+    font.lfWeight = bold ? 850 : 600;
+    font.lfPitchAndFamily = FF_SWISS | VARIABLE_PITCH;
+    lstrcpynA(font.lfFaceName, "MyFont", LF_FACESIZE);
+    return CreateFontIndirectA(&font);
+}
+
+// "12:05am", "11:59pm", " 9:07am": midnight and noon show as 12.
+void FormatTime(const SYSTEMTIME& moment, char* text, size_t size)
+{
+    const int hour = moment.wHour % 12 == 0 ? 12 : moment.wHour % 12;
+    snprintf(text, size, "%2d:%02d%s", hour, moment.wMinute, moment.wHour < 12 ? "am" : "pm");
+}
+
+// "Monday 7 December 2026".
+void FormatDate(const SYSTEMTIME& moment, char* text, size_t size)
+{
+    const char* weekday = moment.wDayOfWeek < 7 ? kWeekdays[moment.wDayOfWeek] : "";
+    const char* month = moment.wMonth >= 1 && moment.wMonth <= 12 ? kMonths[moment.wMonth - 1] : "";
+    snprintf(text, size, "%s %d %s %d", weekday, moment.wDay, month, moment.wYear);
+}
+
+SIZE TextSize(HDC dc, const char* text)
+{
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
+    return size;
+}
+
+// Draws a line of the given size centred across the panel with its top at
+// y, clipped to `clip`.
+void DrawCentred(HDC dc, const char* text, SIZE size, int width, int y, const RECT& clip)
+{
+    ExtTextOutA(dc, (width - size.cx) / 2, y, ETO_CLIPPED, &clip, text, lstrlenA(text), nullptr);
+}
+
+void DrawSunkenFrame(HDC dc, int width, int height)
+{
+    {
+        SelectedPen shadow(dc, GetSysColor(COLOR_BTNSHADOW));
+        MoveToEx(dc, 0, height, nullptr);
+        LineTo(dc, 0, 0);
+        LineTo(dc, width, 0);
+    }
+    SelectedPen highlight(dc, GetSysColor(COLOR_BTNHIGHLIGHT));
+    MoveToEx(dc, width - 1, 0, nullptr);
+    LineTo(dc, width - 1, height - 1);
+    LineTo(dc, 0, height - 1);
+}
+
+void TimeDisplay_Draw(const TimeDisplayData& data, HDC dc, const RECT& client)
+{
+    const int width = client.right;
+    const int height = client.bottom;
+    const int split = 2 * height / 3;
+
+    SetTextColor(dc, kTimeColor);
+    SetBkColor(dc, kGround);
+    ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &client, "", 0, nullptr);
+    DrawSunkenFrame(dc, width, height);
+
+    char text[64];
+    FormatTime(data.moment, text, sizeof text);
+    const HGDIOBJ oldFont = SelectObject(dc, data.timeFont);
+    SIZE size = TextSize(dc, text);
+    const RECT timeArea = {0, 0, width, split};
+    DrawCentred(dc, text, size, width, (split - size.cy) / 2, timeArea);
+
+    FormatDate(data.moment, text, sizeof text);
+    SelectObject(dc, data.dateFont);
+    SetTextColor(dc, kDateColor);
+    size = TextSize(dc, text);
+    DrawCentred(dc, text, size, width, height - size.cy - 10, client);
+    SelectObject(dc, oldFont);
+}
+
+LRESULT TimeDisplay_Paint(HWND hwnd)
+{
+    LockedData data(DataHandle(hwnd));
+    // A panel whose block could not be had leaves painting to the default.
+    if (!data) return DefWindowProcA(hwnd, WM_PAINT, 0, 0);
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    TimeDisplay_Draw(*data, dc, client);
+    EndPaint(hwnd, &ps);
+    return 0;
+}
+
+// Without a block the window still exists: it just shows nothing.
+LRESULT TimeDisplay_Create(HWND hwnd)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(TimeDisplayData));
+    if (!block) return 1;
+    {
+        LockedData data(block);
+        if (!data) {
+            GlobalFree(block);
+            return 1;
+        }
+        data->moment = now;
+        data->timeFont = MakeFont(36, true);
+        data->dateFont = MakeFont(14, false);
+    }
+    SetWindowLongPtrA(hwnd, 0, reinterpret_cast<LONG_PTR>(block));
+    return 1;
+}
+
+LRESULT TimeDisplay_Destroy(HWND hwnd)
+{
+    HGLOBAL block = DataHandle(hwnd);
+    if (!block) return 0;
+    SetWindowLongPtrA(hwnd, 0, 0);
+    {
+        LockedData data(block);
+        if (data) {
+            DeleteObject(data->dateFont);
+            DeleteObject(data->timeFont);
+        }
+    }
+    GlobalFree(block);
+    return 0;
+}
+
+LRESULT CALLBACK TimeDisplayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE: return TimeDisplay_Create(hwnd);
+    case WM_PAINT: return TimeDisplay_Paint(hwnd);
+    case WM_ERASEBKGND: return 0; // painting fills the whole client area
+    case WM_COMMAND: SendMessageA(GetParent(hwnd), WM_COMMAND, wParam, lParam); return 0;
+    case WM_NCDESTROY: return TimeDisplay_Destroy(hwnd);
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+} // namespace
 
 ATOM WINAPI InitTimeDisplay(HINSTANCE instance)
 {
     // Index 0 of the extra bytes holds the handle of the window's data block.
     return RegisterKwClass(instance, {KW_TIMEDISPLAY_CLASS, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_GLOBALCLASS,
-                                      DefWindowProcA, 10, 14, LoadCursorA(nullptr, IDC_ARROW),
+                                      TimeDisplayProc, 10, 14, LoadCursorA(nullptr, IDC_ARROW),
                                       static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))});
 }
