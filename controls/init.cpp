@@ -10,6 +10,7 @@
 
 #include <shlwapi.h>
 
+#include "chores.h"
 #include "classes.h"
 #include "kwctrl32.h"
 
@@ -18,30 +19,6 @@ namespace {
 // Set by the first InitControls, before any registration, and never cleared:
 // a failed first call is not repeated by later ones.
 int initialised = 0;
-
-// A zero-filled movable global block, locked for as long as this lives.
-class LockedGlobalBlock {
-public:
-    explicit LockedGlobalBlock(SIZE_T size)
-        : handle_(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size)),
-          text_(handle_ ? static_cast<char*>(GlobalLock(handle_)) : nullptr),
-          size_(size) {}
-    ~LockedGlobalBlock()
-    {
-        if (text_) GlobalUnlock(handle_);
-        if (handle_) GlobalFree(handle_);
-    }
-    LockedGlobalBlock(const LockedGlobalBlock&) = delete;
-    LockedGlobalBlock& operator=(const LockedGlobalBlock&) = delete;
-
-    char* text() const { return text_; }
-    int size() const { return static_cast<int>(size_); }
-
-private:
-    HGLOBAL handle_;
-    char* text_;
-    SIZE_T size_;
-};
 
 // C run-time formatting (floating point included), cut to the buffer.
 void FormatC(char* buffer, int size, const char* format, va_list args)

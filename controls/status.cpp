@@ -13,6 +13,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "chores.h"
 #include "classes.h"
 #include "kwctrl32.h"
 
@@ -99,27 +100,6 @@ HWND StatusChild(HWND bar, int id)
     HWND shared = id == IDC_STATUSTEXT ? statusTextChild : statusCountChild;
     return IsWindow(shared) ? shared : nullptr;
 }
-
-// A zero-filled movable global block, locked for as long as this lives.
-class LockedGlobalBlock {
-public:
-    explicit LockedGlobalBlock(SIZE_T size)
-        : handle_(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size)),
-          text_(handle_ ? static_cast<char*>(GlobalLock(handle_)) : nullptr) {}
-    ~LockedGlobalBlock()
-    {
-        if (text_) GlobalUnlock(handle_);
-        if (handle_) GlobalFree(handle_);
-    }
-    LockedGlobalBlock(const LockedGlobalBlock&) = delete;
-    LockedGlobalBlock& operator=(const LockedGlobalBlock&) = delete;
-
-    char* text() const { return text_; }
-
-private:
-    HGLOBAL handle_;
-    char* text_;
-};
 
 // Formats into a 255-byte block, cutting longer texts, hands the result to
 // the child and lets the bar repaint before the caller goes on.

@@ -5,6 +5,7 @@
  */
 #include <cstring>
 
+#include "chores.h"
 #include "kwctrl32.h"
 
 namespace {
@@ -144,24 +145,29 @@ int WINAPI strcmpiwild(LPCSTR pattern, LPCSTR text)
     return WildCompare(pattern, text, Folded);
 }
 
-int WINAPI CopyTextToClipboard(HWND window, LPCSTR text)
+ClipboardResult AddClipboardText(const char* text)
 {
-    if (!text || !OpenClipboard(window)) return 0;
-    // The clipboard is not emptied: what it holds in other formats stays.
     const SIZE_T size = strlen(text) + 1;
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
     char* copy = block ? static_cast<char*>(GlobalLock(block)) : nullptr;
     if (!copy) {
         if (block) GlobalFree(block);
-        CloseClipboard();
-        Comment(window, "KWCtrls", "%s", "Error Allocating Clipboard Buffer");
-        return 0;
+        return ClipboardResult::NoMemory;
     }
     memcpy(copy, text, size);
     GlobalUnlock(block);
-    // The clipboard owns the block only once it has taken it.
-    const bool placed = SetClipboardData(CF_TEXT, block) != nullptr;
-    if (!placed) GlobalFree(block);
+    if (SetClipboardData(CF_TEXT, block)) return ClipboardResult::Placed;
+    GlobalFree(block);
+    return ClipboardResult::Refused;
+}
+
+int WINAPI CopyTextToClipboard(HWND window, LPCSTR text)
+{
+    if (!text || !OpenClipboard(window)) return 0;
+    // The clipboard is not emptied: what it holds in other formats stays.
+    const ClipboardResult result = AddClipboardText(text);
     CloseClipboard();
-    return placed ? 1 : 0;
+    // The box comes once the clipboard is free again.
+    if (result == ClipboardResult::NoMemory) Comment(window, "KWCtrls", "%s", "Error Allocating Clipboard Buffer");
+    return result == ClipboardResult::Placed ? 1 : 0;
 }

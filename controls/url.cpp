@@ -7,6 +7,7 @@
  */
 #include <cstring>
 
+#include "chores.h"
 #include "classes.h"
 #include "kwctrl32.h"
 
@@ -230,23 +231,8 @@ int WINAPI ClipCopy(HWND owner, LPCSTR text)
 {
     if (!OpenClipboard(owner)) return 0;
     // The clipboard is not emptied: what it holds in other formats stays.
-    if (!text || !text[0]) {
-        CloseClipboard();
-        return 0;
-    }
-    const SIZE_T size = strlen(text) + 1;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
-    char* copy = block ? static_cast<char*>(GlobalLock(block)) : nullptr;
-    if (!copy) {
-        if (block) GlobalFree(block);
-        CloseClipboard();
-        return 0;
-    }
-    memcpy(copy, text, size);
-    GlobalUnlock(block);
-    // The clipboard owns the block only once it has taken it.
-    const bool placed = SetClipboardData(CF_TEXT, block) != nullptr;
-    if (!placed) GlobalFree(block);
+    // An empty link is refused, silently.
+    const bool placed = text && text[0] && AddClipboardText(text) == ClipboardResult::Placed;
     CloseClipboard();
     return placed ? 1 : 0;
 }

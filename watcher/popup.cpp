@@ -37,18 +37,6 @@ void StartRescanTimer(HWND dialog)
     popupScanTime = std::time(nullptr);
 }
 
-// The application icon as the caption's small and big icon. Shared icons:
-// the system keeps them, so there is nothing to destroy when the popup goes.
-void SetPopupIcons(HWND dialog)
-{
-    HANDLE bigIcon = LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                            GetSystemMetrics(SM_CYICON), LR_SHARED);
-    HANDLE smallIcon = LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
-                              GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED);
-    SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
-    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
-}
-
 // The normal-weight font that the controls use belongs to the popup: kept
 // in the dialog's user slot and deleted when the dialog is destroyed, since
 // every control uses it until then.
@@ -74,7 +62,7 @@ INT_PTR Popup_Init(HWND dialog)
     // over; the rest still runs, on a window that is never shown.
     if (ListCount(newList) == 0) EndDialog(dialog, 1);
     SetFocus(GetDlgItem(dialog, IDOK));
-    SetPopupIcons(dialog);
+    SetDialogIcons(dialog);
     SetPopupFont(dialog);
     RefreshPopup(dialog);
     SetForegroundWindow(dialog);

@@ -111,18 +111,6 @@ void Warn(HWND dialog, const char* message)
     Comment(dialog, kWarningCaption, "%s", message);
 }
 
-// The application icon as the caption's small and big icon. Shared icons:
-// the system keeps them, so nothing is destroyed with the dialog.
-void SetDialogIcons(HWND dialog)
-{
-    HANDLE bigIcon = LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                GetSystemMetrics(SM_CYICON), LR_SHARED);
-    HANDLE smallIcon = LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
-                                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED);
-    SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
-    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
-}
-
 void FillFields(HWND dialog)
 {
     SetDlgItemTextA(dialog, IDC_PROP_MAILDIR, mailDir);

@@ -270,6 +270,18 @@ HICON LoadTrayIcon(int resourceId)
         LoadImageA(appInstance, MAKEINTRESOURCEA(resourceId), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
 }
 
+void SetDialogIcons(HWND dialog)
+{
+    // Shared icons: the system keeps them, so nothing is destroyed with the
+    // dialog.
+    HANDLE bigIcon = LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                GetSystemMetrics(SM_CYICON), LR_SHARED);
+    HANDLE smallIcon = LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
+                                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED);
+    SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+}
+
 LRESULT CALLBACK MailWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {

@@ -35,6 +35,9 @@ HICON LoadTrayIcon(int resourceId);
 // was when the shell's taskbar is created anew.
 void ShowTrayIcon(HWND window, DWORD operation, int iconId, const char* tip);
 
+// The application icon as a dialog's small and big caption icon.
+void SetDialogIcons(HWND dialog);
+
 // Plays the new-mail sound unless the sound setting says "None".
 void PlayNewMailSound();
 // Plays a sound file; tests put a recorder in its place.

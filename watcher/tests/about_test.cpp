@@ -120,7 +120,8 @@ TEST(RunningWatcher, AboutBoxOpensFromTheTrayMenuAndClosesByEnterOkAndCaption)
     };
     const auto closes = [](HWND box) { return wintest::PumpUntil([&] { return !IsWindow(box); }, 5000); };
     const auto press = [](HWND box, WPARAM key) {  // to the control that has the focus
-        GUITHREADINFO info = {sizeof info};
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
         GetGUIThreadInfo(GetWindowThreadProcessId(box, nullptr), &info);
         PostMessageA(info.hwndFocus ? info.hwndFocus : box, WM_KEYDOWN, key, 1);
     };
