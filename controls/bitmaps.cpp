@@ -13,6 +13,7 @@
  */
 #include <cstring>
 
+#include "chores.h"
 #include "kwctrl32.h"
 
 namespace {
@@ -93,25 +94,6 @@ private:
     Handle handle_;
 };
 
-// Selects an object into a context and puts the previous one back. The
-// guard is declared after the guard owning the object, so the object leaves
-// the context before it is deleted.
-class Selection {
-public:
-    Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(dc && object ? SelectObject(dc, object) : nullptr) {}
-    ~Selection()
-    {
-        if (previous_) SelectObject(dc_, previous_);
-    }
-    Selection(const Selection&) = delete;
-    Selection& operator=(const Selection&) = delete;
-    bool ok() const { return previous_ != nullptr; }
-
-private:
-    HDC dc_;
-    HGDIOBJ previous_;
-};
-
 // A palette selected as a foreground palette and realised; the previous one
 // comes back at the end. A null palette does nothing.
 class RealisedPalette {
@@ -164,7 +146,7 @@ bool MaskOfColour(HDC maskDC, HDC imageDC, int width, int height, COLORREF colou
 bool PaintWhereMaskSet(HDC imageDC, HDC maskDC, int width, int height, COLORREF brushColour)
 {
     Owned<HBRUSH> brush(CreateSolidBrush(brushColour));
-    Selection selected(imageDC, brush.get());
+    SelectedObject selected(imageDC, brush.get());
     if (!selected.ok()) return false;
     SetBkColor(imageDC, kWhite);
     SetTextColor(imageDC, kBlack);
@@ -174,9 +156,9 @@ bool PaintWhereMaskSet(HDC imageDC, HDC maskDC, int width, int height, COLORREF 
 // Paints a system colour onto the image wherever the mask is 0.
 bool PaintWhereMaskClear(HDC imageDC, HDC maskDC, HBITMAP mask, int width, int height, int systemColour)
 {
-    Selection maskSelected(maskDC, mask);
+    SelectedObject maskSelected(maskDC, mask);
     Owned<HBRUSH> brush(CreateSolidBrush(GetSysColor(systemColour)));
-    Selection brushSelected(imageDC, brush.get());
+    SelectedObject brushSelected(imageDC, brush.get());
     if (!maskSelected.ok() || !brushSelected.ok()) return false;
     return BitBlt(imageDC, 0, 0, width, height, maskDC, 0, 0, kBrushWhereSourceClear) != FALSE;
 }
@@ -192,7 +174,7 @@ bool RecolourInContext(HDC dc, const BITMAP* description, COLORREF oldColour, CO
     Owned<HBITMAP> mask(CreateMask(width, height));
     MemoryDC maskDC(dc);
     if (!mask.get() || !maskDC.get()) return false;
-    Selection maskSelected(maskDC.get(), mask.get());
+    SelectedObject maskSelected(maskDC.get(), mask.get());
     if (!maskSelected.ok()) return false;
     return MaskOfColour(maskDC.get(), dc, width, height, oldColour) &&
            PaintWhereMaskSet(dc, maskDC.get(), width, height, newColour);
@@ -251,7 +233,7 @@ int WINAPI ChangeBitmapColor(HBITMAP bitmap, COLORREF oldColor, COLORREF newColo
     MemoryDC image(screen.get());
     BITMAP description;
     if (!image.get() || !ReadDescription(bitmap, description)) return 0;
-    Selection selected(image.get(), bitmap);
+    SelectedObject selected(image.get(), bitmap);
     if (!selected.ok()) return 0;
     RealisedPalette realised(image.get(), palette);
     return RecolourInContext(image.get(), &description, oldColor, newColor) ? 1 : 0;
@@ -267,7 +249,7 @@ int WINAPI SwapBitmapColors(HBITMAP bitmap, COLORREF first, COLORREF second, HPA
     BITMAP description;
     if (!image.get() || !firstMaskDC.get() || !secondMaskDC.get() || !ReadDescription(bitmap, description))
         return 0;
-    Selection imageSelected(image.get(), bitmap);
+    SelectedObject imageSelected(image.get(), bitmap);
     if (!imageSelected.ok()) return 0;
     RealisedPalette realised(image.get(), palette);
 
@@ -275,8 +257,8 @@ int WINAPI SwapBitmapColors(HBITMAP bitmap, COLORREF first, COLORREF second, HPA
     const int height = description.bmHeight;
     Owned<HBITMAP> firstMask(CreateMask(width, height));
     Owned<HBITMAP> secondMask(CreateMask(width, height));
-    Selection firstSelected(firstMaskDC.get(), firstMask.get());
-    Selection secondSelected(secondMaskDC.get(), secondMask.get());
+    SelectedObject firstSelected(firstMaskDC.get(), firstMask.get());
+    SelectedObject secondSelected(secondMaskDC.get(), secondMask.get());
     screen.Release();
     if (!firstSelected.ok() || !secondSelected.ok()) return 0;
 
@@ -313,13 +295,13 @@ void WINAPI DimBitmap(HBITMAP bitmap, HBITMAP* result)
     MemoryDC target(nullptr);
     BITMAP description;
     if (!source.get() || !target.get() || !ReadDescription(bitmap, description)) return;
-    Selection sourceSelected(source.get(), bitmap);
+    SelectedObject sourceSelected(source.get(), bitmap);
     if (!sourceSelected.ok()) return;
 
     Owned<HBITMAP> dimmed(CreateBitmap(description.bmWidth, description.bmHeight,
                                        GetDeviceCaps(source.get(), PLANES), GetDeviceCaps(source.get(), BITSPIXEL),
                                        nullptr));
-    Selection targetSelected(target.get(), dimmed.get());
+    SelectedObject targetSelected(target.get(), dimmed.get());
     if (!targetSelected.ok()) return;
 
     const DimTones tones = {GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_BTNHIGHLIGHT), GetSysColor(COLOR_BTNSHADOW)};
@@ -349,13 +331,13 @@ HBITMAP WINAPI CreateDisabledBitmap(HBITMAP bitmap)
     if (!shadowMask.get() || !highlightMask.get() || !result.get()) return nullptr;
 
     {
-        Selection sourceSelected(image.get(), bitmap);
+        SelectedObject sourceSelected(image.get(), bitmap);
         if (!sourceSelected.ok()) return nullptr;
         SetBkColor(image.get(), GetPixel(image.get(), 0, 0));
         {
             // 1 where the pixel and its lower-right neighbour are both
             // background (in the last column and row: where the pixel is).
-            Selection selected(maskDC.get(), shadowMask.get());
+            SelectedObject selected(maskDC.get(), shadowMask.get());
             if (!selected.ok()) return nullptr;
             PatBlt(maskDC.get(), 0, 0, w, h, WHITENESS);
             BitBlt(maskDC.get(), 0, 0, w - 1, h - 1, image.get(), 1, 1, SRCCOPY);
@@ -365,18 +347,18 @@ HBITMAP WINAPI CreateDisabledBitmap(HBITMAP bitmap)
             // 0 exactly where the pixel is not background but its
             // lower-right neighbour is (in the last column and row: where
             // the pixel is not background).
-            Selection selected(maskDC.get(), highlightMask.get());
+            SelectedObject selected(maskDC.get(), highlightMask.get());
             if (!selected.ok()) return nullptr;
             BitBlt(maskDC.get(), 0, 0, w, h, image.get(), 0, 0, SRCCOPY);
             BitBlt(maskDC.get(), 0, 0, w - 1, h - 1, image.get(), 1, 1, MERGEPAINT);
         }
     }
 
-    Selection resultSelected(image.get(), result.get());
+    SelectedObject resultSelected(image.get(), result.get());
     if (!resultSelected.ok()) return nullptr;
     {
         Owned<HBRUSH> face(CreateSolidBrush(GetSysColor(COLOR_BTNFACE)));
-        Selection selected(image.get(), face.get());
+        SelectedObject selected(image.get(), face.get());
         if (!selected.ok()) return nullptr;
         PatBlt(image.get(), 0, 0, w, h, PATCOPY);
     }

@@ -8,6 +8,7 @@
  * to the caller. A latched button stays latched whatever the mouse, the keys
  * or the focus do; only BBM_SETLATCH releases it.
  */
+#include "chores.h"
 #include "classes.h"
 #include "kwctrl32.h"
 
@@ -38,44 +39,7 @@ constexpr int kDataIndex = 0;
 // The button's record, locked for the life of the guard; empty when the
 // window has none (before WM_CREATE, after WM_DESTROY, or when it could not
 // be allocated).
-class LockedButton {
-public:
-    explicit LockedButton(HWND window)
-        : block_(reinterpret_cast<HGLOBAL>(GetWindowLongPtrA(window, kDataIndex))),
-          data_(block_ ? static_cast<ButtonData*>(GlobalLock(block_)) : nullptr)
-    {
-    }
-    ~LockedButton()
-    {
-        if (data_) GlobalUnlock(block_);
-    }
-    LockedButton(const LockedButton&) = delete;
-    LockedButton& operator=(const LockedButton&) = delete;
-    explicit operator bool() const { return data_ != nullptr; }
-    ButtonData* operator->() const { return data_; }
-    ButtonData& operator*() const { return *data_; }
-
-private:
-    HGLOBAL block_;
-    ButtonData* data_;
-};
-
-// Selects a GDI object for the life of the guard and puts the previous one back.
-class SelectedObject {
-public:
-    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(object ? SelectObject(dc, object) : nullptr) {}
-    ~SelectedObject()
-    {
-        if (previous_) SelectObject(dc_, previous_);
-    }
-    SelectedObject(const SelectedObject&) = delete;
-    SelectedObject& operator=(const SelectedObject&) = delete;
-    bool ok() const { return previous_ != nullptr; }
-
-private:
-    HDC dc_;
-    HGDIOBJ previous_;
-};
+using LockedButton = LockedWindowBlock<ButtonData>;
 
 bool IsLatched(LONG state)
 {

@@ -16,6 +16,7 @@
 #include <ctime>
 #include <initializer_list>
 
+#include "chores.h"
 #include "classes.h"
 #include "kwctrl32.h"
 
@@ -164,22 +165,6 @@ public:
 private:
     HDC dc_;
     int level_;
-};
-
-// A one-pixel solid pen of a system colour, deleted with the guard.
-class SystemPen {
-public:
-    explicit SystemPen(int colorIndex) : pen_(CreatePen(PS_SOLID, 1, GetSysColor(colorIndex))) {}
-    ~SystemPen()
-    {
-        if (pen_) DeleteObject(pen_);
-    }
-    SystemPen(const SystemPen&) = delete;
-    SystemPen& operator=(const SystemPen&) = delete;
-    HPEN get() const { return pen_; }
-
-private:
-    HPEN pen_;
 };
 
 HPEN StockPen(int which)

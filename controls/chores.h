@@ -30,6 +30,92 @@ private:
     SIZE_T size_;
 };
 
+// Selects a GDI object into a context for the life of the guard and puts
+// the previous one back; a null context or object selects nothing. Declare
+// it after the guard that owns the object, so the object leaves the context
+// before it is deleted.
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(dc && object ? SelectObject(dc, object) : nullptr) {}
+    ~SelectedObject()
+    {
+        if (previous_) SelectObject(dc_, previous_);
+    }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+    bool ok() const { return previous_ != nullptr; }
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+// A solid one-pixel pen in a system colour, read when it is made, deleted
+// with the guard.
+class SystemPen {
+public:
+    explicit SystemPen(int colorIndex) : pen_(CreatePen(PS_SOLID, 1, GetSysColor(colorIndex))) {}
+    ~SystemPen()
+    {
+        if (pen_) DeleteObject(pen_);
+    }
+    SystemPen(const SystemPen&) = delete;
+    SystemPen& operator=(const SystemPen&) = delete;
+    HPEN get() const { return pen_; }
+
+private:
+    HPEN pen_;
+};
+
+// A one-pixel solid pen selected into a context until the guard ends, then
+// deleted.
+class SelectedPen {
+public:
+    SelectedPen(HDC dc, COLORREF color) : dc_(dc), pen_(CreatePen(PS_SOLID, 1, color))
+    {
+        old_ = SelectObject(dc_, pen_);
+    }
+    ~SelectedPen()
+    {
+        SelectObject(dc_, old_);
+        DeleteObject(pen_);
+    }
+    SelectedPen(const SelectedPen&) = delete;
+    SelectedPen& operator=(const SelectedPen&) = delete;
+
+private:
+    HDC dc_;
+    HPEN pen_;
+    HGDIOBJ old_;
+};
+
+// A window's data record, a movable global block whose handle lives at
+// index 0 of the window's extra bytes, locked for the life of the guard.
+// Empty when the window has no block.
+template <typename T>
+class LockedWindowBlock {
+public:
+    explicit LockedWindowBlock(HGLOBAL block)
+        : block_(block), data_(block ? static_cast<T*>(GlobalLock(block)) : nullptr) {}
+    explicit LockedWindowBlock(HWND window)
+        : LockedWindowBlock(reinterpret_cast<HGLOBAL>(GetWindowLongPtrA(window, 0))) {}
+    ~LockedWindowBlock()
+    {
+        if (data_) GlobalUnlock(block_);
+    }
+    LockedWindowBlock(const LockedWindowBlock&) = delete;
+    LockedWindowBlock& operator=(const LockedWindowBlock&) = delete;
+
+    explicit operator bool() const { return data_ != nullptr; }
+    T* get() const { return data_; }
+    T* operator->() const { return data_; }
+    T& operator*() const { return *data_; }
+
+private:
+    HGLOBAL block_;
+    T* data_;
+};
+
 enum class ClipboardResult { Placed, Refused, NoMemory };
 
 // Adds text as CF_TEXT to the clipboard, which the caller has opened and

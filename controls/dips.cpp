@@ -4,28 +4,11 @@
  * with the class brush, so what the parent draws under it stays visible.
  * Commands from controls placed inside it go on to its parent.
  */
+#include "chores.h"
 #include "classes.h"
 #include "kwctrl32.h"
 
 namespace {
-
-// A solid one-pixel pen in a system colour, read when it is made, deleted
-// with the guard.
-class SystemPen {
-public:
-    explicit SystemPen(int colourIndex) : pen_(CreatePen(PS_SOLID, 1, GetSysColor(colourIndex))) {}
-    ~SystemPen()
-    {
-        if (pen_) DeleteObject(pen_);
-    }
-    SystemPen(const SystemPen&) = delete;
-    SystemPen& operator=(const SystemPen&) = delete;
-
-    HPEN get() const { return pen_; }
-
-private:
-    HPEN pen_;
-};
 
 // Shadow along the left and top edges, highlight along the right and
 // bottom ones, so the panel looks pressed into its parent. Each LineTo

@@ -6,6 +6,7 @@
  */
 #include <cstdio>
 
+#include "chores.h"
 #include "classes.h"
 #include "kwctrl32.h"
 
@@ -177,21 +178,6 @@ int Percentage(const GaugeData& d)
     const unsigned long long p = d.range ? scaled / d.range : scaled;
     return p > 100 ? 100 : static_cast<int>(p);
 }
-
-class SelectedObject {
-public:
-    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), old_(object ? SelectObject(dc, object) : nullptr) {}
-    ~SelectedObject()
-    {
-        if (old_) SelectObject(dc_, old_);
-    }
-    SelectedObject(const SelectedObject&) = delete;
-    SelectedObject& operator=(const SelectedObject&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ old_;
-};
 
 // Draws two connected lines with a one-pixel pen of a system colour.
 void Polyline3(HDC dc, int colourIndex, POINT from, POINT via, POINT to)

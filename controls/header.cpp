@@ -10,6 +10,7 @@
 
 #include <cstring>
 
+#include "chores.h"
 #include "classes.h"
 #include "kwctrl32.h"
 
@@ -96,27 +97,6 @@ public:
 private:
     HLOCAL handle_;
     HLOCAL columnsHandle_ = nullptr;
-};
-
-// A one-pixel solid pen selected into a context until the guard ends.
-class SelectedPen {
-public:
-    SelectedPen(HDC dc, COLORREF color) : dc_(dc), pen_(CreatePen(PS_SOLID, 1, color))
-    {
-        old_ = SelectObject(dc_, pen_);
-    }
-    ~SelectedPen()
-    {
-        SelectObject(dc_, old_);
-        DeleteObject(pen_);
-    }
-    SelectedPen(const SelectedPen&) = delete;
-    SelectedPen& operator=(const SelectedPen&) = delete;
-
-private:
-    HDC dc_;
-    HPEN pen_;
-    HGDIOBJ old_;
 };
 
 int ClientWidth(HWND hwnd)

@@ -132,38 +132,6 @@ void FormatClock(const SYSTEMTIME& now, char* text, size_t size)
 // Painting
 // ---------------------------------------------------------------------------
 
-class SelectedObject {
-public:
-    SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), old_(object ? SelectObject(dc, object) : nullptr) {}
-    ~SelectedObject()
-    {
-        if (old_) SelectObject(dc_, old_);
-    }
-    SelectedObject(const SelectedObject&) = delete;
-    SelectedObject& operator=(const SelectedObject&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ old_;
-};
-
-// A pen of a system colour, deleted when the guard goes.
-class SysColourPen {
-public:
-    explicit SysColourPen(int colourIndex) : pen_(CreatePen(PS_SOLID, 1, GetSysColor(colourIndex))) {}
-    ~SysColourPen()
-    {
-        if (pen_) DeleteObject(pen_);
-    }
-    SysColourPen(const SysColourPen&) = delete;
-    SysColourPen& operator=(const SysColourPen&) = delete;
-
-    HPEN get() const { return pen_; }
-
-private:
-    HPEN pen_;
-};
-
 // One sunken pane from left to right, y = 3 to H - 4, filled with the
 // button face and holding an optional text. It draws on the bar's own
 // device context, not the paint context, so a pane is always drawn whole,
@@ -176,8 +144,8 @@ void PaintPane(HWND bar, int left, int right, const char* text, bool centred)
     if (!dc) return;
     RECT pane = {left, 3, right, client.bottom - 4};
     {
-        SysColourPen highlight(COLOR_BTNHIGHLIGHT);
-        SysColourPen shadow(COLOR_BTNSHADOW);
+        SystemPen highlight(COLOR_BTNHIGHLIGHT);
+        SystemPen shadow(COLOR_BTNSHADOW);
         SelectedObject pen(dc, highlight.get());
         MoveToEx(dc, pane.left, pane.bottom, nullptr);
         LineTo(dc, pane.right, pane.bottom);

@@ -6,6 +6,7 @@
  */
 #include <cstdio>
 
+#include "chores.h"
 #include "classes.h"
 #include "kwctrl32.h"
 
@@ -33,45 +34,7 @@ HGLOBAL DataHandle(HWND hwnd)
 }
 
 // Locks a movable global block for the lifetime of the guard.
-class LockedData {
-public:
-    explicit LockedData(HGLOBAL block)
-        : block_(block), data_(block ? static_cast<TimeDisplayData*>(GlobalLock(block)) : nullptr) {}
-    ~LockedData()
-    {
-        if (data_) GlobalUnlock(block_);
-    }
-    LockedData(const LockedData&) = delete;
-    LockedData& operator=(const LockedData&) = delete;
-    TimeDisplayData* operator->() const { return data_; }
-    TimeDisplayData& operator*() const { return *data_; }
-    explicit operator bool() const { return data_ != nullptr; }
-
-private:
-    HGLOBAL block_;
-    TimeDisplayData* data_;
-};
-
-// A one-pixel solid pen selected into a context until the guard ends.
-class SelectedPen {
-public:
-    SelectedPen(HDC dc, COLORREF color) : dc_(dc), pen_(CreatePen(PS_SOLID, 1, color))
-    {
-        old_ = SelectObject(dc_, pen_);
-    }
-    ~SelectedPen()
-    {
-        SelectObject(dc_, old_);
-        DeleteObject(pen_);
-    }
-    SelectedPen(const SelectedPen&) = delete;
-    SelectedPen& operator=(const SelectedPen&) = delete;
-
-private:
-    HDC dc_;
-    HPEN pen_;
-    HGDIOBJ old_;
-};
+using LockedData = LockedWindowBlock<TimeDisplayData>;
 
 // A variable-pitch sans-serif face two thirds as wide as it is high; if
 // "MyFont" is missing, the font mapper picks the nearest such face.

@@ -37,26 +37,7 @@ struct URLData {
 // The window's URLData, whose handle lives at index 0 of the window's extra
 // bytes, locked for the length of one message. Empty when the window has
 // no data (its block could not be made at creation).
-class LockedData {
-public:
-    explicit LockedData(HWND window)
-        : handle_(reinterpret_cast<HGLOBAL>(GetWindowLongPtrA(window, 0))),
-          data_(handle_ ? static_cast<URLData*>(GlobalLock(handle_)) : nullptr) {}
-    ~LockedData()
-    {
-        if (data_) GlobalUnlock(handle_);
-    }
-    LockedData(const LockedData&) = delete;
-    LockedData& operator=(const LockedData&) = delete;
-
-    explicit operator bool() const { return data_ != nullptr; }
-    URLData* get() const { return data_; }
-    URLData* operator->() const { return data_; }
-
-private:
-    HGLOBAL handle_;
-    URLData* data_;
-};
+using LockedData = LockedWindowBlock<URLData>;
 
 HFONT CreateLinkFont()
 {
