@@ -146,3 +146,43 @@ TEST(Exports, NameTablesAreSortedForTheLoader)
         EXPECT_TRUE(std::is_sorted(names.begin(), names.end())) << binary;
     }
 }
+
+namespace {
+
+std::string VersionText(const std::vector<char>& block, const char* name)
+{
+    char* text = nullptr;
+    UINT length = 0;
+    const std::string path = std::string("\\StringFileInfo\\040904E4\\") + name;
+    if (!VerQueryValueA(block.data(), path.c_str(), reinterpret_cast<void**>(&text), &length) || !text) return "";
+    return text;
+}
+
+} // namespace
+
+TEST(Versions, EveryBinaryCarriesTheProductVersionAndItsOwnName)
+{
+    for (const char* name : {"Tidbell32.exe", "KWCTRL32.dll", "Shutlet.dll"}) {
+        SCOPED_TRACE(name);
+        const std::string path = wintest::ExeDir() + name;
+        std::vector<char> block(GetFileVersionInfoSizeA(path.c_str(), nullptr));
+        ASSERT_FALSE(block.empty());
+        ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, DWORD(block.size()), block.data()));
+
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT length = 0;
+        ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+        EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(0, 2));
+        EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(0, 9));
+        EXPECT_EQ(fixed->dwProductVersionMS, MAKELONG(0, 2));
+        EXPECT_EQ(fixed->dwProductVersionLS, MAKELONG(0, 9));
+        const bool isProgram = std::string(name).find(".exe") != std::string::npos;
+        EXPECT_EQ(fixed->dwFileType, DWORD(isProgram ? VFT_APP : VFT_DLL));
+
+        EXPECT_EQ(VersionText(block, "FileVersion"), "2.0.9");
+        EXPECT_EQ(VersionText(block, "ProductVersion"), "2.0.9");
+        EXPECT_EQ(VersionText(block, "OriginalFilename"), name);
+        EXPECT_NE(VersionText(block, "FileDescription"), "");
+        EXPECT_NE(VersionText(block, "ProductName"), "");
+    }
+}
