@@ -456,31 +456,6 @@ CalendarData* CalendarDataOf(HWND window)
     return reinterpret_cast<CalendarData*>(GetWindowLongPtrA(window, 0));
 }
 
-// The fonts' fixed fields; each creation sets the height and weight.
-LOGFONTA calendarFont = {
-    0,          // height: set for each font
-    0,          // width
-    0,          // escapement
-    0,          // orientation
-    FW_NORMAL,  // weight: set for each font
-    FALSE,      // italic
-    FALSE,      // underline
-    FALSE,      // strike-out
-    ANSI_CHARSET,
-    OUT_STRING_PRECIS,
-    CLIP_STROKE_PRECIS,
-    DRAFT_QUALITY,
-    0x1A,       // pitch and family
-    "Arial",
-};
-
-HFONT MakeFont(int points, int dotsPerInch, int weight)
-{
-    calendarFont.lfHeight = MulDiv(-points, dotsPerInch, 72);
-    calendarFont.lfWeight = weight;
-    return CreateFontIndirectA(&calendarFont);
-}
-
 // The font size follows the window's height at creation only.
 void Calendar_MakeFonts(HWND window, CalendarData* data, int clientHeight)
 {
@@ -488,8 +463,8 @@ void Calendar_MakeFonts(HWND window, CalendarData* data, int clientHeight)
     const int dotsPerInch = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
     if (dc) ReleaseDC(window, dc);
     const int size = (clientHeight + 20) / 18;
-    data->normalFont = MakeFont(size + 1, dotsPerInch, 400);
-    data->boldFont = MakeFont(size + 2, dotsPerInch, 600);
+    data->normalFont = CreateArialFont(size + 1, dotsPerInch, 400);
+    data->boldFont = CreateArialFont(size + 2, dotsPerInch, 600);
 }
 
 void Calendar_RecomputeMonth(CalendarData* data)

@@ -6,6 +6,10 @@
 
 #include <windows.h>
 
+// "Arial" of the given size in points for a device of the given vertical
+// resolution, in the given weight; the caller owns the font.
+HFONT CreateArialFont(int points, int dotsPerInch, int weight);
+
 // A zero-filled movable global block, locked for as long as this lives.
 class LockedGlobalBlock {
 public:

@@ -2,12 +2,12 @@
  * Window and dialog utilities: centring a window on the screen or on another
  * window, moving or resizing it by an offset, the library's fonts, a normal
  * weight font for every control of a dialog, and a bevelled 3-D frame.
- * Only the font template of GetFont outlives a call; every font returned
- * belongs to the caller.
+ * Every font returned belongs to the caller.
  */
 #include <climits>
 #include <cstdlib>
 
+#include "chores.h"
 #include "kwctrl32.h"
 
 namespace {
@@ -92,25 +92,6 @@ FramePens PensForStyle(int style, HPEN black, HPEN white, HPEN darkGrey)
     }
 }
 
-// Logical font that GetFont fills in and hands to the font mapper; each
-// call overwrites its height and weight.
-LOGFONTA fontTemplate = {
-    0,                  // height: set by each call
-    0,                  // width
-    0,                  // escapement
-    0,                  // orientation
-    FW_NORMAL,          // weight: set by each call
-    FALSE,              // italic
-    FALSE,              // underline
-    FALSE,              // strike-out
-    ANSI_CHARSET,
-    OUT_STRING_PRECIS,
-    CLIP_STROKE_PRECIS,
-    DRAFT_QUALITY,
-    0x1A,               // pitch and family
-    "Arial",
-};
-
 } // namespace
 
 int WINAPI winCenter(HWND window)
@@ -170,11 +151,23 @@ HFONT WINAPI GetFont(HWND window, int bold)
         dc = GetDC(dcOwner);
     }
     const int dotsPerInch = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    fontTemplate.lfWeight = bold ? 600 : FW_NORMAL;
-    fontTemplate.lfHeight = MulDiv(-12, dotsPerInch, 72);
-    const HFONT font = CreateFontIndirectA(&fontTemplate);
+    const HFONT font = CreateArialFont(12, dotsPerInch, bold ? 600 : FW_NORMAL);
     if (dc) ReleaseDC(dcOwner, dc);
     return font;
+}
+
+HFONT CreateArialFont(int points, int dotsPerInch, int weight)
+{
+    LOGFONTA record = {};
+    record.lfHeight = MulDiv(-points, dotsPerInch, 72);
+    record.lfWeight = weight;
+    record.lfCharSet = ANSI_CHARSET;
+    record.lfOutPrecision = OUT_STRING_PRECIS;
+    record.lfClipPrecision = CLIP_STROKE_PRECIS;
+    record.lfQuality = DRAFT_QUALITY;
+    record.lfPitchAndFamily = 0x1A;
+    lstrcpynA(record.lfFaceName, "Arial", LF_FACESIZE);
+    return CreateFontIndirectA(&record);
 }
 
 HFONT WINAPI SetMyDialogFont(HWND dialog)
