@@ -233,6 +233,12 @@ void PaintPercentage(HDC dc, const RECT& client, int percent)
     RECT text = {client.right - 22, 2, client.right - 2, client.bottom - 2};
     char label[8];
     snprintf(label, sizeof label, "%d%%", percent);
+    // A repaint does not erase, and the opaque text fills only its own
+    // cells: clear the whole column right of the frame first, or a shorter
+    // percentage leaves digits of the longer one standing ("100%", then 40,
+    // would read "140%").
+    const RECT column = {client.right - 30, 0, client.right, client.bottom};
+    ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &column, "", 0, nullptr);
     const int oldMode = SetBkMode(dc, OPAQUE);
     DrawTextA(dc, label, -1, &text, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     SetBkMode(dc, oldMode);

@@ -15,6 +15,7 @@ namespace {
 constexpr int W = 200;
 constexpr int H = 20;
 constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kRed = RGB(255, 0, 0);
 const RECT kTextArea = {W - 22, 2, W - 2, H - 2};
 
 INT_PTR CALLBACK QuietDialog(HWND, UINT, WPARAM, LPARAM)
@@ -60,11 +61,11 @@ wintest::Pixels ReferenceText(const char* text)
     return p;
 }
 
-::testing::AssertionResult TextIs(const wintest::Pixels& gauge, const char* text)
+::testing::AssertionResult TextIs(const wintest::Pixels& gauge, const char* text, const RECT& area = kTextArea)
 {
     const wintest::Pixels reference = ReferenceText(text);
-    for (int y = kTextArea.top; y < kTextArea.bottom; ++y)
-        for (int x = kTextArea.left; x < kTextArea.right; ++x)
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
             if (gauge.At(x, y) != reference.At(x, y))
                 return ::testing::AssertionFailure() << "not \"" << text << "\" at " << x << ", " << y;
     return ::testing::AssertionSuccess();
@@ -192,6 +193,17 @@ TEST_F(GaugeTest, PrintsThePercentageWithTheSharedFont)
     // Range 0 pulls the position to 0.
     Send(GGM_SETRANGE, 0, 0);
     EXPECT_TRUE(TextIs(Capture(), "0%"));
+
+    // The gauge's own repaint (no erase) clears everything right of the
+    // frame, whatever an earlier, longer label left there.
+    HDC dc = GetDC(gauge_);
+    const RECT labelColumn = {W - 30, 0, W, H};
+    HBRUSH red = CreateSolidBrush(kRed);
+    FillRect(dc, &labelColumn, red);
+    DeleteObject(red);
+    ReleaseDC(gauge_, dc);
+    InvalidateRect(gauge_, nullptr, FALSE);
+    EXPECT_TRUE(TextIs(wintest::CaptureClient(gauge_), "0%", labelColumn));
 
     // Another gauge going away leaves this one its font.
     DestroyWindow(MakeGauge(H, 50));
