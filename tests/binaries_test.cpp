@@ -162,7 +162,7 @@ std::string VersionText(const std::vector<char>& block, const char* name)
 
 TEST(Versions, EveryBinaryCarriesTheProductVersionAndItsOwnName)
 {
-    for (const char* name : {"Tidbell32.exe", "KWCTRL32.dll", "Shutlet.dll"}) {
+    for (const char* name : {"Tidbell32.exe", "KWCTRL32.dll", "Shutlet.dll", "KWGallery.exe"}) {
         SCOPED_TRACE(name);
         const std::string path = wintest::ExeDir() + name;
         std::vector<char> block(GetFileVersionInfoSizeA(path.c_str(), nullptr));
