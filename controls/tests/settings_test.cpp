@@ -112,6 +112,84 @@ TEST_F(RegistryTest, ReadsGiveTheDefaultForWhatDoesNotFitOrHasTheWrongType)
     EXPECT_EQ(KwGetPrivateProfileInt("S", nullptr, 3, nullptr), 3);
 }
 
+// Values as another program may leave them under a section: of any type
+// and size, terminated or not.
+TEST_F(RegistryTest, ForeignValuesReadWithinTheCallersBuffer)
+{
+    const std::string full(4095, 'f'); // with its terminator, the most a text read takes
+    const DWORD abc = 0x00434241, abcd = 0x44434241, off = 0, on = 1, ten = 10;
+    const unsigned long long wide = 10;
+    const struct {
+        const char* name;
+        DWORD type;
+        std::string data;
+        size_t cut = 0; // bytes stored, if fewer than the data's
+    } raws[] = {
+        {"Huge", REG_SZ, std::string(100000, 'h') + '\0'},
+        {"Full", REG_SZ, full + '\0'},
+        {"Over", REG_SZ, full + "f" + '\0'},
+        // No terminator: the byte after the count is not zero, so the
+        // registry does not add one either.
+        {"Open", REG_SZ, "abcdefX", 6},
+        {"Binary", REG_BINARY, std::string(300, 'b')},
+        {"Empty", REG_BINARY, ""},
+        {"Multi", REG_MULTI_SZ, std::string("first\0second\0\0", 14)},
+        {"Abc", REG_DWORD, std::string(reinterpret_cast<const char*>(&abc), 4)},
+        {"Abcd", REG_DWORD, std::string(reinterpret_cast<const char*>(&abcd), 4)},
+        {"Off", REG_DWORD, std::string(reinterpret_cast<const char*>(&off), 4)},
+        {"On", REG_DWORD, std::string(reinterpret_cast<const char*>(&on), 4)},
+        {"IntBinary", REG_BINARY, std::string(reinterpret_cast<const char*>(&ten), 4)},
+        {"IntShort", REG_DWORD, std::string(reinterpret_cast<const char*>(&ten), 2)},
+        {"IntLong", REG_DWORD, std::string(reinterpret_cast<const char*>(&wide), 8)},
+        {"IntEmpty", REG_DWORD, ""},
+        {"IntQword", REG_QWORD, std::string(reinterpret_cast<const char*>(&wide), 8)},
+        {"IntBigEndian", REG_DWORD_BIG_ENDIAN, std::string(reinterpret_cast<const char*>(&ten), 4)},
+    };
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, (kTestBase + "\\S").c_str(), &key), ERROR_SUCCESS);
+    for (const auto& raw : raws)
+        RegSetValueExA(key, raw.name, 0, raw.type, reinterpret_cast<const BYTE*>(raw.data.data()),
+                       static_cast<DWORD>(raw.cut ? raw.cut : raw.data.size()));
+    RegCloseKey(key);
+
+    // Whatever the value and the size, the caller gets a text terminated
+    // within the size, and nothing past the size changes.
+    for (const auto& raw : raws)
+        for (int size : {1, 2, 3, 4, 5, 6, 7, 16, 255, 300, 301, 4096, 4097, 8000}) {
+            std::string buffer(size + 64, '#');
+            KwGetPrivateProfileString("S", raw.name, "dflt", &buffer[0], size, nullptr);
+            EXPECT_TRUE(memchr(buffer.data(), 0, size)) << raw.name << ", size " << size;
+            EXPECT_EQ(buffer.substr(size), std::string(64, '#')) << raw.name << ", size " << size;
+        }
+
+    // A text that does not fit is the default; one that fits is read up to
+    // its first zero, whatever its type, and cut within the size.
+    EXPECT_EQ(Read("Huge", 8000), "dflt");
+    EXPECT_EQ(Read("Full", 8000), full);
+    EXPECT_EQ(Read("Over", 8000), "dflt");
+    EXPECT_EQ(Read("Open", 7), "abcdef");
+    EXPECT_EQ(Read("Open", 6), "abcde");
+    EXPECT_EQ(Read("Binary", 255), "dflt");
+    EXPECT_EQ(Read("Binary", 300), std::string(299, 'b'));
+    EXPECT_EQ(Read("Multi", 255), "first");
+    EXPECT_EQ(Read("Abc", 3), "df"); // the default, cut to the size
+    EXPECT_EQ(Read("Abc", 4), "ABC");
+    EXPECT_EQ(Read("Abcd", 16), "ABCD");
+    // An empty value is an empty text, not what the read before left behind.
+    EXPECT_EQ(Read("Full", 8000), full);
+    EXPECT_EQ(Read("Empty", 8000), "");
+
+    // Booleans: a misfit is the default; a number reads by its first byte.
+    EXPECT_EQ(KwGetPrivateProfileBool("S", "Huge", 1, nullptr), 1);
+    EXPECT_EQ(KwGetPrivateProfileBool("S", "Huge", 0, nullptr), 0);
+    EXPECT_EQ(KwGetPrivateProfileBool("S", "Off", 1, nullptr), 0);
+    EXPECT_EQ(KwGetPrivateProfileBool("S", "On", 0, nullptr), 1);
+
+    // Integers: anything but four bytes of REG_DWORD is the default.
+    for (const char* name : {"IntBinary", "IntShort", "IntLong", "IntEmpty", "IntQword", "IntBigEndian", "Full"})
+        EXPECT_EQ(KwGetPrivateProfileInt("S", name, 3, nullptr), 3) << name;
+}
+
 TEST_F(RegistryTest, BooleansDecodeOnlyTheNoWordsAsFalse)
 {
     const struct { const char* text; int flag; } kTexts[] = {

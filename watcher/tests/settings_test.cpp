@@ -29,6 +29,14 @@ protected:
     wintest::MessageBoxWatcher dialogs;
 };
 
+// A value as another program may store it: any type, any bytes.
+void SetRaw(const char* key, const char* name, DWORD type, const std::string& data)
+{
+    HKEY k;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr)) return;
+    RegSetValueExA(k, name, 0, type, reinterpret_cast<const BYTE*>(data.data()), DWORD(data.size()));
+    RegCloseKey(k);
+}
 
 } // namespace
 
@@ -125,4 +133,47 @@ TEST_F(SettingsTest, SaveWritesEveryValueWithItsType)
     EXPECT_STREQ(mailDir, "D:\\Mail\\New");
     EXPECT_EQ(scanInterval, 30);
     EXPECT_EQ(popupNotification, 0);
+}
+
+TEST_F(SettingsTest, ForeignValuesThatDoNotFitLoadAsDefaults)
+{
+    // Texts longer than their reads, of every text-like type, terminated
+    // or not; a number as text; a flag too long for its 16-character read.
+    const std::string twoHundred(200, 'v');
+    SetRaw(stored::kKey, "MailExt", REG_SZ, std::string(300, 'e') + '\0');
+    SetRaw(stored::kKey, "MailDir", REG_BINARY, std::string(256, 'd'));
+    SetRaw(stored::kKey, "WinCMailDir", REG_SZ, std::string(100000, 'w'));
+    SetRaw(stored::kKey, "Viewer Program", REG_MULTI_SZ, twoHundred + '\0' + twoHundred + '\0' + '\0');
+    SetRaw(stored::kKey, "Scan Interval", REG_SZ, std::string("45", 3));
+    SetRaw(stored::kSoundKey, "", REG_EXPAND_SZ, std::string(5000, 's') + '\0');
+    SetRaw(stored::kKey, "Popup Notification", REG_BINARY, std::string(40, 'n'));
+
+    LoadSettings();
+
+    EXPECT_STREQ(mailExt, "CNM");
+    EXPECT_STREQ(mailDir, "H:\\CMAIL");
+    EXPECT_STREQ(clientProgram, "F:\\CMAIL\\WINCMAIL.EXE");
+    EXPECT_STREQ(viewerProgram, "F:\\WIN31\\NOTEPAD.EXE");
+    EXPECT_STREQ(newMailSound, "None");
+    EXPECT_EQ(scanInterval, 10);
+    EXPECT_EQ(popupNotification, 1);
+    EXPECT_EQ(dialogs.Count(), 1u); // the default paths do not exist
+
+    // The interval: anything but four bytes of REG_DWORD.
+    const DWORD fortyFive = 45;
+    const std::string bytes(reinterpret_cast<const char*>(&fortyFive), 4);
+    const struct {
+        DWORD type;
+        std::string data;
+    } numbers[] = {
+        {REG_BINARY, bytes}, {REG_DWORD, bytes.substr(0, 2)}, {REG_DWORD, bytes + bytes},
+        {REG_DWORD, ""},     {REG_QWORD, bytes + std::string(4, '\0')}, {REG_DWORD_BIG_ENDIAN, bytes},
+    };
+    for (const auto& number : numbers) {
+        stored::WriteUsable(stored::TempDirectory());
+        SetRaw(stored::kKey, "Scan Interval", number.type, number.data);
+        scanInterval = 0;
+        LoadSettings();
+        EXPECT_EQ(scanInterval, 10) << "type " << number.type << ", " << number.data.size() << " bytes";
+    }
 }
