@@ -38,12 +38,9 @@ void SetRaw(const char* key, const char* name, DWORD type, const std::string& da
     RegCloseKey(k);
 }
 
-} // namespace
-
-TEST_F(SettingsTest, FirstStartUsesDefaultsAndAsksForTheMissingPaths)
+// Every setting at the value a first start gives it.
+void ExpectDefaults()
 {
-    LoadSettings();
-
     EXPECT_STREQ(mailExt, "CNM");
     EXPECT_STREQ(mailDir, "H:\\CMAIL");
     EXPECT_STREQ(clientProgram, "F:\\CMAIL\\WINCMAIL.EXE");
@@ -51,6 +48,15 @@ TEST_F(SettingsTest, FirstStartUsesDefaultsAndAsksForTheMissingPaths)
     EXPECT_STREQ(newMailSound, "None");
     EXPECT_EQ(scanInterval, 10);
     EXPECT_EQ(popupNotification, 1);
+}
+
+} // namespace
+
+TEST_F(SettingsTest, FirstStartUsesDefaultsAndAsksForTheMissingPaths)
+{
+    LoadSettings();
+
+    ExpectDefaults();
 
     ASSERT_EQ(dialogs.Count(), 1u);
     EXPECT_EQ(dialogs.Boxes().front().caption, "Mail Notification Properties");
@@ -150,13 +156,7 @@ TEST_F(SettingsTest, ForeignValuesThatDoNotFitLoadAsDefaults)
 
     LoadSettings();
 
-    EXPECT_STREQ(mailExt, "CNM");
-    EXPECT_STREQ(mailDir, "H:\\CMAIL");
-    EXPECT_STREQ(clientProgram, "F:\\CMAIL\\WINCMAIL.EXE");
-    EXPECT_STREQ(viewerProgram, "F:\\WIN31\\NOTEPAD.EXE");
-    EXPECT_STREQ(newMailSound, "None");
-    EXPECT_EQ(scanInterval, 10);
-    EXPECT_EQ(popupNotification, 1);
+    ExpectDefaults();
     EXPECT_EQ(dialogs.Count(), 1u); // the default paths do not exist
 
     // The interval: anything but four bytes of REG_DWORD.
