@@ -18,11 +18,6 @@ constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kRed = RGB(255, 0, 0);
 const RECT kTextArea = {W - 22, 2, W - 2, H - 2};
 
-INT_PTR CALLBACK QuietDialog(HWND, UINT, WPARAM, LPARAM)
-{
-    return FALSE;
-}
-
 // [first, last] x of each run of colour c along the middle row.
 std::vector<std::pair<int, int>> Runs(const wintest::Pixels& p, COLORREF c)
 {
@@ -77,13 +72,7 @@ protected:
 
     void SetUp() override
     {
-        struct alignas(4) Template {
-            DLGTEMPLATE header;
-            WORD menu, windowClass, title;
-        } tmpl = {};
-        tmpl.header.style = WS_POPUP | WS_VISIBLE;
-        dialog_ = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), &tmpl.header, nullptr, QuietDialog, 0);
-        SetWindowPos(dialog_, HWND_TOP, 40, 40, 320, 120, SWP_SHOWWINDOW);
+        dialog_ = wintest::MakeEmptyDialog(40, 40, 320, 120);
         gauge_ = MakeGauge(H);
         ASSERT_TRUE(gauge_);
     }

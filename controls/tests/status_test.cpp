@@ -74,11 +74,6 @@ int WINAPI RecordDrawText(HDC dc, LPCSTR text, int length, LPRECT rect, UINT for
     return reinterpret_cast<DrawTextFn>(drawTextPatch->original)(dc, text, length, rect, format);
 }
 
-INT_PTR CALLBACK QuietDialog(HWND, UINT, WPARAM, LPARAM)
-{
-    return FALSE;
-}
-
 constexpr int W = 400;
 constexpr int H = 24;
 
@@ -99,13 +94,7 @@ protected:
         clock_ = new ImportPatch("GetLocalTime", reinterpret_cast<void*>(FakeLocalTime));
         ASSERT_TRUE(drawTextPatch->original && clock_->original);
         SetClock(9, 5);
-        struct alignas(4) Template {
-            DLGTEMPLATE header;
-            WORD menu, windowClass, title;
-        } tmpl = {};
-        tmpl.header.style = WS_POPUP | WS_VISIBLE;
-        dialog_ = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), &tmpl.header, nullptr, QuietDialog, 0);
-        SetWindowPos(dialog_, HWND_TOP, 40, 40, 460, 140, SWP_SHOWWINDOW);
+        dialog_ = wintest::MakeEmptyDialog(40, 40, 460, 140);
         bar_ = MakeBar(50);
         ASSERT_TRUE(bar_);
         wintest::PumpPending();

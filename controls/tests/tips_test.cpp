@@ -9,24 +9,13 @@
 
 namespace {
 
-INT_PTR CALLBACK QuietDialog(HWND, UINT, WPARAM, LPARAM)
-{
-    return FALSE;
-}
-
 class TipTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { InitializeTips(GetModuleHandleA(nullptr)); }
 
     void SetUp() override
     {
-        struct alignas(4) Template {
-            DLGTEMPLATE header;
-            WORD menu, windowClass, title;
-        } tmpl = {};
-        tmpl.header.style = WS_POPUP | WS_VISIBLE;
-        dialog_ = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), &tmpl.header, nullptr, QuietDialog, 0);
-        SetWindowPos(dialog_, HWND_TOP, 100, 100, 300, 150, SWP_SHOWWINDOW);
+        dialog_ = wintest::MakeEmptyDialog(100, 100, 300, 150);
         // A label that takes the mouse and a button to take the focus.
         control_ = CreateWindowExA(0, "STATIC", "Label", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 20, 20, 100, 30, dialog_,
                                    reinterpret_cast<HMENU>(101), nullptr, nullptr);

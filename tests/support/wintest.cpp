@@ -525,6 +525,19 @@ std::vector<HWND> TopLevel(const char* className, const char* title, DWORD pid) 
 
 } // namespace
 
+static INT_PTR CALLBACK QuietDialog(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+HWND MakeEmptyDialog(int x, int y, int width, int height) {
+    struct alignas(4) Template {
+        DLGTEMPLATE header;
+        WORD menu, windowClass, title;
+    } tmpl = {};
+    tmpl.header.style = WS_POPUP | WS_VISIBLE;
+    HWND dialog = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), &tmpl.header, nullptr, QuietDialog, 0);
+    if (dialog) SetWindowPos(dialog, HWND_TOP, x, y, width, height, SWP_SHOWWINDOW);
+    return dialog;
+}
+
 HWND WaitForWindow(const char* className, const char* title, DWORD timeoutMs, DWORD pid) {
     HWND found = nullptr;
     PumpUntil(

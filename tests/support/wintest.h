@@ -192,6 +192,10 @@ HWND WaitForWindow(const char* className, const char* title, DWORD timeoutMs,
 // Number of top-level windows of this class (of process pid if not 0).
 int CountWindows(const char* className, DWORD pid = 0);
 
+// A visible, empty modeless dialog at this screen rectangle, whose procedure
+// handles nothing: a parent for controls that expect a dialog around them.
+HWND MakeEmptyDialog(int x, int y, int width, int height);
+
 // ---------------------------------------------------------------------------
 // A window that records what it receives
 // ---------------------------------------------------------------------------
