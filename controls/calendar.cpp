@@ -296,10 +296,9 @@ void Bar_Draw(HWND bar, const ChangerData* data, HDC dc)
 
 void Bar_Paint(HWND bar, const ChangerData* data)
 {
-    PAINTSTRUCT ps;
-    const HDC dc = BeginPaint(bar, &ps);
-    if (dc && data) Bar_Draw(bar, data, dc);
-    EndPaint(bar, &ps);
+    PaintWindow(bar, [data](HWND window, HDC dc) {
+        if (data) Bar_Draw(window, data, dc);
+    });
 }
 
 // The bar tells its calendar synchronously, so that the calendar has taken
@@ -671,10 +670,9 @@ void Calendar_Draw(HWND window, const CalendarData* data, HDC dc)
 
 void Calendar_Paint(HWND window, const CalendarData* data)
 {
-    PAINTSTRUCT ps;
-    const HDC dc = BeginPaint(window, &ps);
-    if (dc && data) Calendar_Draw(window, data, dc);
-    EndPaint(window, &ps);
+    PaintWindow(window, [data](HWND calendar, HDC dc) {
+        if (data) Calendar_Draw(calendar, data, dc);
+    });
 }
 
 // Only the days of the shown month answer a click; the headings and the

@@ -120,6 +120,18 @@ private:
     T* data_;
 };
 
+// Answers WM_PAINT: begins painting, hands the context to draw(window, dc)
+// unless there is none, and ends painting, which validates the window either
+// way (or WM_PAINT would come back for ever).
+template <typename Draw>
+void PaintWindow(HWND window, Draw draw)
+{
+    PAINTSTRUCT ps;
+    const HDC dc = BeginPaint(window, &ps);
+    if (dc) draw(window, dc);
+    EndPaint(window, &ps);
+}
+
 enum class ClipboardResult { Placed, Refused, NoMemory };
 
 // Adds text as CF_TEXT to the clipboard, which the caller has opened and

@@ -40,14 +40,6 @@ void Dips_Paint(HWND window, HDC dc)
     }
 }
 
-void Dips_OnPaint(HWND window)
-{
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(window, &ps);
-    if (dc) Dips_Paint(window, dc);
-    EndPaint(window, &ps);
-}
-
 // Messages pass on with their parameters unchanged: the parent sees the
 // child's identifier, notification code and handle as if sent to it.
 void Dips_ForwardCommand(HWND window, WPARAM wParam, LPARAM lParam)
@@ -59,7 +51,7 @@ LRESULT CALLBACK DipsProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 {
     switch (message) {
     case WM_CREATE:        return 1;
-    case WM_PAINT:         Dips_OnPaint(window); return 0;
+    case WM_PAINT:         PaintWindow(window, Dips_Paint); return 0;
     case WM_ERASEBKGND:    return 0;
     case WM_NCDESTROY:     return 0;
     case WM_COMMAND:       Dips_ForwardCommand(window, wParam, lParam); return 0;

@@ -269,20 +269,12 @@ void Gauge_Paint(HWND gauge, HDC dc)
     SetBkColor(dc, oldBack);
 }
 
-void Gauge_OnPaint(HWND gauge)
-{
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(gauge, &ps);
-    if (dc) Gauge_Paint(gauge, dc);
-    EndPaint(gauge, &ps);
-}
-
 LRESULT CALLBACK GaugeProc(HWND gauge, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
     case WM_CREATE: Gauge_Create(gauge, reinterpret_cast<CREATESTRUCTA*>(lParam)); return 1;
     case WM_SIZE: Gauge_Size(gauge, HIWORD(lParam)); return 1;
-    case WM_PAINT: Gauge_OnPaint(gauge); return 1;
+    case WM_PAINT: PaintWindow(gauge, Gauge_Paint); return 1;
     case WM_GETDLGCODE: return DLGC_WANTARROWS;
     case WM_DESTROY: Gauge_Destroy(); break;
     case WM_COMMAND: Gauge_Command(gauge, wParam, lParam); return 1;

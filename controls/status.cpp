@@ -255,14 +255,6 @@ LRESULT Text_SetText(HWND window, WPARAM wParam, LPARAM lParam)
     return result;
 }
 
-void Text_Paint(HWND window)
-{
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(window, &ps);
-    if (dc) PaintText(window, dc);
-    EndPaint(window, &ps);
-}
-
 } // namespace
 
 int WINAPI statusCreateTools(void)
@@ -323,7 +315,7 @@ LRESULT WINAPI fnText(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
     case WM_SETTEXT: return Text_SetText(window, wParam, lParam);
-    case WM_PAINT: Text_Paint(window); return 0;
+    case WM_PAINT: PaintWindow(window, PaintText); return 0;
     // Never erased: the bar's panes show through.
     case WM_ERASEBKGND: return 0;
     default: return DefWindowProcA(window, msg, wParam, lParam);

@@ -8,6 +8,7 @@
  */
 #include <initializer_list>
 
+#include "chores.h"
 #include "classes.h"
 #include "kwctrl32.h"
 
@@ -294,19 +295,11 @@ void Tip_Paint(HWND tip, HDC dc)
     DeleteObject(font);
 }
 
-void Tip_OnPaint(HWND tip)
-{
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(tip, &ps);
-    if (dc) Tip_Paint(tip, dc);
-    EndPaint(tip, &ps);
-}
-
 LRESULT CALLBACK TipProc(HWND tip, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
     case WM_CREATE: return Tip_Create(tip, reinterpret_cast<CREATESTRUCTA*>(lParam));
-    case WM_PAINT: Tip_OnPaint(tip); return 0;
+    case WM_PAINT: PaintWindow(tip, Tip_Paint); return 0;
     // The tip never takes the mouse: clicks fall through to what lies below.
     case WM_NCHITTEST: return HTTRANSPARENT;
     case TIPM_SHOW:
