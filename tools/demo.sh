@@ -52,7 +52,6 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 log=$BUILD_DIR/demo-wine.log
 shot=$BUILD_DIR/demo-screenshot.png
 tray_shot=$BUILD_DIR/demo-screenshot-tray.png
-ready_mark=$WINEPREFIX/.demo-ready
 
 xvfb_pid=
 own_display=0
@@ -129,29 +128,11 @@ if [ -d "$WINEPREFIX" ]; then
 fi
 
 # ---------------------------------------------------------------- 2. prefix
-if [ ! -f "$ready_mark" ]; then
-  # A prefix without the mark was left half made by an interrupted run.
-  rm -rf -- "$WINEPREFIX"
+if [ ! -f "$WINEPREFIX/.prepared" ]; then
   say "creating the Wine prefix $WINEPREFIX (takes a minute the first time)"
-  wineboot -i >>"$log" 2>&1 || die "wineboot failed; see $log"
-  wineserver -w
-  cat >"$BUILD_DIR/demo-wine-setup.reg" <<'EOF'
-REGEDIT4
-
-[HKEY_CURRENT_USER\Software\Wine\WineDbg]
-"ShowCrashDialog"=dword:00000000
-
-[HKEY_CURRENT_USER\Software\Wine\Explorer]
-"Desktop"="Default"
-
-[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
-"Default"="800x600"
-EOF
-  wine regedit /S "$(win_path "$BUILD_DIR/demo-wine-setup.reg")" >>"$log" 2>&1 \
-    || die "could not import the Wine settings; see $log"
-  wineserver -w
-  touch "$ready_mark"
 fi
+bash "$repo/tests/wine/prefix.sh" create "$WINEPREFIX" 800x600 >>"$log" 2>&1 \
+  || die "could not create the Wine prefix; see $log"
 
 drive_c=$WINEPREFIX/drive_c
 
