@@ -8,6 +8,7 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export BUILD_DIR=${BUILD_DIR:-$repo/build}
 prefix=$BUILD_DIR/wineprefix
 
+bash "$repo/tools/setup.sh"
 bash "$repo/tools/build.sh"
 # Never the user's own display or Wine prefix.
 unset DISPLAY WINEPREFIX

@@ -26,6 +26,7 @@ say() { printf 'demo: %s\n' "$*"; }
 die() { printf 'demo: %s\n' "$*" >&2; exit 1; }
 have() { command -v "$1" >/dev/null 2>&1; }
 
+bash "$repo/tools/setup.sh" || die "the set-up failed (see above)"
 have wine || die "wine is not installed (a 32-bit Wine is needed to run the watcher)"
 have wineserver || die "wineserver is not installed"
 

@@ -5,6 +5,7 @@ set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export BUILD_DIR=${BUILD_DIR:-$repo/build}
 
+bash "$repo/tools/setup.sh"
 bash "$repo/tools/build.sh"
 cd "$BUILD_DIR"
 # Tests never reach the user's own display or Wine prefix.
