@@ -1,20 +1,22 @@
-# Import libraries for Microsoft's linker, made from the same module
-# definition files that fix the DLLs' export names. llvm-dlltool writes the
-# short import format that link.exe prefers; binutils' dlltool is the fallback.
+# Import libraries for Microsoft-compatible linkers (link.exe, lld-link), made
+# from the same module definition files that fix the DLLs' export names, in
+# the short import format (cmake/MsvcImportLibrary.cmake tells how).
 find_program(LLVM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-16 llvm-dlltool-15 llvm-dlltool-14)
+find_program(LLVM_AR NAMES llvm-ar llvm-ar-16 llvm-ar-15 llvm-ar-14)
 
 function(add_msvc_import_library target def)
-    if(LLVM_DLLTOOL)
-        set(tool ${LLVM_DLLTOOL} -m i386)
-    else()
-        set(tool ${CMAKE_DLLTOOL})
+    if(NOT LLVM_DLLTOOL OR NOT LLVM_AR)
+        message(WARNING "llvm-dlltool or llvm-ar not found: no ${target}.lib")
+        return()
     endif()
     set(out ${CMAKE_ARCHIVE_OUTPUT_DIRECTORY}/${target}.lib)
+    set(script ${PROJECT_SOURCE_DIR}/cmake/MsvcImportLibrary.cmake)
     add_custom_command(OUTPUT ${out}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_ARCHIVE_OUTPUT_DIRECTORY}
-        COMMAND ${tool} -d ${def} -l ${out}
-        DEPENDS ${def}
-        COMMENT "Import library ${target}.lib for Microsoft's linker")
+        COMMAND ${CMAKE_COMMAND} -DDLLTOOL=${LLVM_DLLTOOL} -DAR=${LLVM_AR} -DDEF=${def}
+                -DOUT=${out} -DWORK=${CMAKE_CURRENT_BINARY_DIR}/${target}_msvc_implib -P ${script}
+        DEPENDS ${def} ${script}
+        COMMENT "Import library ${target}.lib for Microsoft-compatible linkers")
     add_custom_target(${target}_msvc_implib ALL DEPENDS ${out})
 endfunction()
 

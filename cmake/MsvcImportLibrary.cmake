@@ -1,0 +1,85 @@
+# Writes an import library for Microsoft-compatible linkers from a module
+# definition file of the GNU form (the one that also fixes the DLL's exports).
+#   cmake -DDLLTOOL=llvm-dlltool -DAR=llvm-ar -DDEF=<in.def> -DOUT=<out.lib>
+#         -DWORK=<scratch dir> -P MsvcImportLibrary.cmake
+#
+# A caller of a stdcall export compiles a reference to "_Name@N". Exports fall
+# in two kinds:
+#   "Name@N == Name"  exported as "Name": the member for "_Name@N" must carry
+#                     the import name with its decoration taken off (llvm-
+#                     dlltool's --kill-at does that); a plain cdecl "Name" is
+#                     left as it is by --kill-at;
+#   "_Name@N"         exported under that decorated name: the caller's symbol
+#                     is "__Name@N" and the import name keeps the "@N", which
+#                     --kill-at would cut.
+# So the two kinds are made by two runs and the second run's import members
+# (every member after its three import-descriptor objects) are appended to
+# the first library, whose descriptors serve both.
+cmake_minimum_required(VERSION 3.20)
+
+file(STRINGS "${DEF}" lines)
+set(head "")
+set(killed "")
+set(kept "")
+set(kept_count 0)
+set(in_exports FALSE)
+foreach(line IN LISTS lines)
+    string(REGEX REPLACE ";.*" "" line "${line}")
+    string(STRIP "${line}" line)
+    if(line STREQUAL "")
+        continue()
+    endif()
+    if(NOT in_exports)
+        string(APPEND head "${line}\n")
+        if(line STREQUAL "EXPORTS")
+            set(in_exports TRUE)
+        endif()
+        continue()
+    endif()
+    # The routine's own symbol (right of "==") is the DLL's business only.
+    string(REGEX REPLACE "[ \t]*==.*" "" entry "${line}")
+    if(entry MATCHES "^_[A-Za-z0-9_]+@[0-9]+")
+        string(APPEND kept "    ${entry}\n")
+        math(EXPR kept_count "${kept_count} + 1")
+    else()
+        string(APPEND killed "    ${entry}\n")
+    endif()
+endforeach()
+if(NOT in_exports)
+    message(FATAL_ERROR "${DEF}: no EXPORTS section")
+endif()
+
+file(REMOVE_RECURSE "${WORK}")
+file(MAKE_DIRECTORY "${WORK}")
+file(WRITE "${WORK}/killed.def" "${head}${killed}")
+file(WRITE "${WORK}/kept.def" "${head}${kept}")
+
+function(run)
+    execute_process(COMMAND ${ARGN} WORKING_DIRECTORY "${WORK}" RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "failed (${rc}): ${ARGN}")
+    endif()
+endfunction()
+
+run(${DLLTOOL} -m i386 -k -d killed.def -l out.lib)
+if(kept_count GREATER 0)
+    run(${DLLTOOL} -m i386 -d kept.def -l kept.lib)
+    # Every member of either library is named after the DLL, so members are
+    # taken out by instance number.
+    execute_process(COMMAND ${AR} t kept.lib WORKING_DIRECTORY "${WORK}"
+        OUTPUT_VARIABLE names OUTPUT_STRIP_TRAILING_WHITESPACE)
+    string(REGEX REPLACE "\n.*" "" name "${names}")
+    math(EXPR last "${kept_count} + 3")
+    foreach(n RANGE 4 ${last})
+        file(MAKE_DIRECTORY "${WORK}/m${n}")
+        execute_process(COMMAND ${AR} xN ${n} ../kept.lib "${name}"
+            WORKING_DIRECTORY "${WORK}/m${n}" RESULT_VARIABLE rc)
+        set(member "${WORK}/m${n}/${name}")
+        if(NOT rc EQUAL 0 OR NOT EXISTS "${member}")
+            message(FATAL_ERROR "could not take member ${n} out of kept.lib")
+        endif()
+        run(${AR} q out.lib ${member})
+    endforeach()
+    run(${AR} s out.lib)
+endif()
+run(${CMAKE_COMMAND} -E copy out.lib "${OUT}")
