@@ -59,6 +59,28 @@ RECT ScreenRect(HWND window)
     return r;
 }
 
+// Whether the window's close button shows a cross: dark pixels in each of
+// the four quarters around the button's centre. Drawn without the Marlett
+// font, the button shows the letter "r", whose lower right quarter is empty.
+bool CloseButtonShowsCross(const wintest::Pixels& screen, HWND window)
+{
+    WINDOWINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetWindowInfo(window, &info)) return false;
+    const int right = info.rcWindow.right - static_cast<int>(info.cxWindowBorders);
+    const int top = info.rcWindow.top + static_cast<int>(info.cyWindowBorders);
+    const int cx = right - GetSystemMetrics(SM_CXSIZE) / 2;
+    const int cy = top + GetSystemMetrics(SM_CYSIZE) / 2;
+    int dark[2][2] = {};
+    for (int dy = -5; dy <= 5; ++dy)
+        for (int dx = -5; dx <= 5; ++dx) {
+            const COLORREF c = screen.At(cx + dx, cy + dy);
+            if (dx && dy && c != CLR_INVALID && GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 96)
+                ++dark[dy > 0][dx > 0];
+        }
+    return dark[0][0] && dark[0][1] && dark[1][0] && dark[1][1];
+}
+
 // The part of a screen capture that a screen rectangle covers.
 wintest::Pixels Cut(const wintest::Pixels& screen, const RECT& r)
 {
@@ -172,6 +194,7 @@ TEST_F(GalleryTest, ShowsEveryClassPaintedSideBySideAndClosesWithCodeZero)
     CreateDirectoryA(artifacts.c_str(), nullptr);
     EXPECT_TRUE(wintest::SaveBmp(Cut(screen, outer), (artifacts + "\\gallery.bmp").c_str()));
     EXPECT_TRUE(allPainted) << "not painted: " << unpainted;
+    EXPECT_TRUE(CloseButtonShowsCross(screen, window_)) << "caption buttons drawn without Marlett";
 
     // Side by side inside the client area; only the 3-D frame holds others.
     RECT client;

@@ -8,14 +8,36 @@
 # and the foreground window behave as on Windows, no crash dialog and no
 # Mono or Gecko installer prompts. A prefix without the mark .prepared was
 # left half made by an interrupted run and is made anew.
+#
+# Caption buttons, scroll arrows and menu check marks are glyphs of Wine's
+# symbol font Marlett (Debian's fonts-wine). Debian's Wine looks for its own
+# fonts in a directory other than the one the package fills, so without a
+# copy in the prefix's Fonts folder the buttons show as the letters "0 1 r".
 set -eu
 action=$1
 export WINEPREFIX="$2"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
+# Marlett into the prefix's Fonts folder, from wherever this system keeps it.
+marlett() {
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts" f
+    [ -f "$fonts/marlett.ttf" ] && return 0
+    for f in /usr/share/wine/fonts/marlett.ttf /usr/lib/wine/fonts/marlett.ttf \
+             /usr/share/fonts/truetype/wine/marlett.ttf /opt/wine*/share/wine/fonts/marlett.ttf; do
+        if [ -f "$f" ]; then
+            mkdir -p "$fonts" && cp "$f" "$fonts/marlett.ttf"
+            return 0
+        fi
+    done
+    echo "prefix.sh: Wine's Marlett font is missing (Debian package fonts-wine)" >&2
+}
+
 create() {
-    [ -f "$WINEPREFIX/.prepared" ] && return 0
+    if [ -f "$WINEPREFIX/.prepared" ]; then
+        marlett
+        return 0
+    fi
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 </dev/null
@@ -34,6 +56,7 @@ REGEDIT4
 REG
     wine regedit /S "$WINEPREFIX/settings.reg" >/dev/null 2>&1 </dev/null
     wineserver -w
+    marlett
     touch "$WINEPREFIX/.prepared"
 }
 
