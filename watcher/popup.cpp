@@ -12,6 +12,7 @@
  */
 #include <cstdio>
 
+#include "display.h"
 #include "kwctrl32.h"
 #include "mail.h"
 #include "popup.h"
@@ -127,9 +128,13 @@ INT_PTR Popup_Rescan(HWND dialog)
 void RefreshPopup(HWND dialog)
 {
     if (const MailRecord* record = MailAt(newList, popupIndex)) {
-        SetDlgItemTextA(dialog, IDC_POPUP_FROM, record->from);
-        SetDlgItemTextA(dialog, IDC_POPUP_SUBJECT, record->subject);
-        SetDlgItemTextA(dialog, IDC_POPUP_DATE, record->date);
+        char shown[kHeaderFieldSize];
+        HeaderValueForDisplay(record->from, shown, sizeof shown);
+        SetDlgItemTextA(dialog, IDC_POPUP_FROM, shown);
+        HeaderValueForDisplay(record->subject, shown, sizeof shown);
+        SetDlgItemTextA(dialog, IDC_POPUP_SUBJECT, shown);
+        HeaderValueForDisplay(record->date, shown, sizeof shown);
+        SetDlgItemTextA(dialog, IDC_POPUP_DATE, shown);
     }
 
     // Each button hands the focus to the other before it is disabled, so

@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <ctime>
 #include <initializer_list>
+#include <string>
 
+#include "display.h"
 #include "mail.h"
 #include "popup.h"
 #include "resource.h"
@@ -161,12 +163,18 @@ HMENU BuildQuickViewMenu(HMENU trayMenu)
     HMENU quickView = CreatePopupMenu();
     InsertMenuA(trayMenu, 0, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(quickView), "Quick View");
     const int count = ListCount(knownList);
+    std::string shown;
+    char from[kHeaderFieldSize];
+    char subject[kHeaderFieldSize];
     for (int i = 0; i < count; ++i) {
         const MailRecord* record = MailAt(knownList, i);
         if (!record) break;
-        // A longer text is cut to the item buffer.
+        HeaderValueForDisplay(record->fromName, from, sizeof from);
+        HeaderValueForDisplay(record->subject, subject, sizeof subject);
+        shown.assign(from).append(" [").append(subject).append("]");
+        // Each '&' shows as itself; a longer text is cut to the item buffer.
         char text[256];
-        snprintf(text, sizeof text, "%s [%s]", record->fromName, record->subject);
+        DoubleAmpersands(shown.c_str(), text, sizeof text);
         AppendMenuA(quickView, MF_STRING, kQuickViewBase + i, text);
     }
     return count > 0 ? quickView : nullptr;

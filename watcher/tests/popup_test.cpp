@@ -227,6 +227,19 @@ TEST_F(PopupTest, OneMessageShowsItsWholeHeaderWithNothingToStepTo)
     EXPECT_EQ(result, 1);
 }
 
+TEST_F(PopupTest, EncodedHeaderWordsShowDecoded)
+{
+    Add("=?ISO-8859-1?Q?Andr=E9?= Pirard <a@example.org>", "=?UTF-8?Q?Caf=C3=A9_au_lait?=", "Tue, 4 Mar 1997");
+    RunPopup({[](HWND popup) {
+        EXPECT_EQ(Text(popup, IDC_POPUP_FROM), "Andr\xE9 Pirard <a@example.org>");
+        EXPECT_EQ(Text(popup, IDC_POPUP_SUBJECT), "Caf\xE9 au lait");
+        Key(popup, VK_ESCAPE);
+        return true;
+    }});
+    // The record keeps the header's own bytes.
+    EXPECT_STREQ(MailAt(newList, 0)->subject, "=?UTF-8?Q?Caf=C3=A9_au_lait?=");
+}
+
 TEST_F(PopupTest, PrevAndNextStepThroughTheListAndStopAtItsEnds)
 {
     AddNumbered(3);

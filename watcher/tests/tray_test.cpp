@@ -292,6 +292,16 @@ TEST_F(TrayTest, MenuListsKnownMessagesUnderQuickView)
     EXPECT_EQ(seen.quickView[1].size(), 255u);
 }
 
+TEST_F(TrayTest, QuickViewShowsDecodedWordsAndAmpersandsAsThemselves)
+{
+    mail.Write("1.CNM", "\"=?UTF-8?Q?Andr=C3=A9?=\" <a@example.org>", "R&D =?utf-8?B?YnVkZ2V0?=");
+    Start();
+    const MenuSeen seen = OpenTrayMenu(window);
+    ASSERT_TRUE(seen.opened);
+    ASSERT_EQ(seen.quickView.size(), 1u);
+    EXPECT_EQ(seen.quickView[0], "Andr\xE9 [R&&D budget]");
+}
+
 TEST_F(TrayTest, QuickViewIsGreyedWithoutMessages)
 {
     Start();
