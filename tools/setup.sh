@@ -71,6 +71,7 @@ apt_opts=(-y -q -o Dpkg::Use-Pty=0 -o APT::Get::Show-Versions=0 --no-install-rec
 log=$(mktemp "${TMPDIR:-/tmp}/kw-setup.XXXXXX")
 trap 'rm -f "$log"' EXIT
 
+started=$SECONDS
 say "installing ${missing[*]} (the first time takes a few minutes)"
 if [ "$foreign_ok" = 0 ]; then
   root dpkg --add-architecture i386
@@ -114,4 +115,4 @@ for n in "${needs[@]}"; do
   esac
 done
 [ ${#still[@]} -eq 0 ] || die "installed, but still missing: ${still[*]}"
-say "done"
+say "done in $((SECONDS - started)) s"
