@@ -46,7 +46,9 @@ constexpr int kReadBufferSize = 16384;
 
 // Opens a file for the header reader (one file at a time) and gives it its
 // read buffer; HFILE_ERROR when the buffer cannot be allocated (after a
-// "System error" box) or the file cannot be opened.
+// "System error" box) or the file cannot be opened. The file is opened with
+// every kind of sharing, so the client may write, rename or delete it while
+// it is read.
 HFILE OpenMailFile(const char* path);
 void CloseMailFile(HFILE file);
 // The next byte of the open file; a zero byte reads as a space. 0 means end

@@ -21,7 +21,9 @@ void* (*mailAlloc)(std::size_t size) = std::malloc;
 
 namespace {
 
-constexpr UINT kOpenMode = OF_READ | OF_SHARE_DENY_NONE;
+// Every kind of sharing: the client may write, rename or delete a file
+// while it is being read.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr int kNoBuffer = 0xFF;
 constexpr int kEndOfData = 0;
 
@@ -71,6 +73,13 @@ void SetFromName(MailRecord* record)
     }
 }
 
+// The reader's files are kernel handles carried in an HFILE, as _lopen
+// gave them.
+HANDLE HandleOf(HFILE file)
+{
+    return reinterpret_cast<HANDLE>(static_cast<INT_PTR>(file));
+}
+
 } // namespace
 
 HFILE OpenMailFile(const char* path)
@@ -85,17 +94,20 @@ HFILE OpenMailFile(const char* path)
         MessageBoxA(GetFocus(), "System error: Cannot allocate io buffer", "File I/O Error", MB_ICONERROR);
         return HFILE_ERROR;
     }
-    const HFILE file = _lopen(path, kOpenMode);
-    if (file == HFILE_ERROR) {
+    // A file that vanished before the open is one that cannot be opened.
+    const HANDLE handle = CreateFileA(path, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
         std::free(readBuffer);
         readBuffer = nullptr;
+        return HFILE_ERROR;
     }
-    return file;
+    return static_cast<HFILE>(reinterpret_cast<INT_PTR>(handle));
 }
 
 void CloseMailFile(HFILE file)
 {
-    _lclose(file);
+    CloseHandle(HandleOf(file));
     std::free(readBuffer);
     readBuffer = nullptr;
     fillCount = 0;
@@ -107,10 +119,10 @@ int ReadMailChar(HFILE file)
     if (!readBuffer) return kNoBuffer;
     if (readPosition >= fillCount) {
         if (readFailed) return kEndOfData;
-        const UINT got = _lread(file, readBuffer, kReadBufferSize);
-        // A read error (HFILE_ERROR) ends the data just as an empty read
-        // does, and is not retried.
-        readFailed = got > static_cast<UINT>(kReadBufferSize);
+        DWORD got = 0;
+        // A read error ends the data just as an empty read does, and is not
+        // retried.
+        readFailed = !ReadFile(HandleOf(file), readBuffer, kReadBufferSize, &got, nullptr);
         fillCount = readFailed ? 0 : got;
         readPosition = 0;
         if (fillCount == 0) return kEndOfData;
