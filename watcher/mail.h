@@ -62,8 +62,12 @@ int ClassifyHeaderLine(const char* line);
 // Reads the header of the file at path into record: only the fields whose
 // lines occur are written, and `path`. Returns 1 when the file was read, 0
 // when it could not be opened (or its path does not fit the record), in
-// which case the record is left exactly as it was.
-int ReadMailHeader(const char* path, MailRecord* record);
+// which case the record is left exactly as it was. When unfinished is
+// given it tells whether the file looks half-written: its data ended
+// before the empty line that ends a header while the file was still
+// changing (last written less than 2 seconds ago, or its size changed while
+// it was read).
+int ReadMailHeader(const char* path, MailRecord* record, bool* unfinished = nullptr);
 
 // ---------------------------------------------------------------- lists
 

@@ -33,6 +33,12 @@ UINT fillCount;
 UINT readPosition;
 // Set by a failed read: the file then has no more data.
 bool readFailed;
+// The open file's size when it was opened (-1 if unknown), to tell whether
+// it changed while it was read.
+LONGLONG openSize;
+
+// A file last written this recently is taken to be still written.
+constexpr ULONGLONG kSettleTime = 2 * 10000000ULL; // 2 s in FILETIME units
 
 struct FieldRule {
     int code;
@@ -80,6 +86,25 @@ HANDLE HandleOf(HFILE file)
     return reinterpret_cast<HANDLE>(static_cast<INT_PTR>(file));
 }
 
+// Whether the open file is still being written: its size is not the size
+// it had at the open, or it was last written within 2 s of now. A write
+// time ahead of the clock by less than that counts too (a file server's
+// clock a little ahead); one further ahead does not, or the file would wait
+// until the clock caught up.
+bool StillChanging(HFILE file)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(HandleOf(file), &info)) return false;
+    const LONGLONG size = static_cast<LONGLONG>((static_cast<ULONGLONG>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    if (size != openSize) return true;
+    FILETIME nowTime;
+    GetSystemTimeAsFileTime(&nowTime);
+    const ULONGLONG now = (static_cast<ULONGLONG>(nowTime.dwHighDateTime) << 32) | nowTime.dwLowDateTime;
+    const ULONGLONG written = (static_cast<ULONGLONG>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                              info.ftLastWriteTime.dwLowDateTime;
+    return (now >= written ? now - written : written - now) < kSettleTime;
+}
+
 } // namespace
 
 HFILE OpenMailFile(const char* path)
@@ -102,6 +127,8 @@ HFILE OpenMailFile(const char* path)
         readBuffer = nullptr;
         return HFILE_ERROR;
     }
+    LARGE_INTEGER size;
+    openSize = GetFileSizeEx(handle, &size) ? size.QuadPart : -1;
     return static_cast<HFILE>(reinterpret_cast<INT_PTR>(handle));
 }
 
@@ -187,8 +214,9 @@ int ClassifyHeaderLine(const char* line)
     return kFieldNone;
 }
 
-int ReadMailHeader(const char* path, MailRecord* record)
+int ReadMailHeader(const char* path, MailRecord* record, bool* unfinished)
 {
+    if (unfinished) *unfinished = false;
     if (!path || !record) return 0;
     // A path that does not fit the record would name another file there.
     const size_t pathLength = std::strlen(path);
@@ -200,7 +228,7 @@ int ReadMailHeader(const char* path, MailRecord* record)
 
     char line[kHeaderFieldSize];
     for (;;) {
-        ReadHeaderLine(line, sizeof line, file);
+        const int stored = ReadHeaderLine(line, sizeof line, file);
         const int code = ClassifyHeaderLine(line);
         for (const FieldRule& rule : kFieldRules) {
             if (rule.code != code) continue;
@@ -213,8 +241,12 @@ int ReadMailHeader(const char* path, MailRecord* record)
             trim(field);
             if (code == kFieldFrom) SetFromName(record);
         }
-        // An empty line ends the header; so does the end of the file.
-        if (line[0] == '\0') break;
+        // An empty line ends the header; so does the end of the file, but a
+        // file still being written may not have reached its empty line yet.
+        if (line[0] == '\0') {
+            if (stored < 0 && unfinished) *unfinished = StillChanging(file);
+            break;
+        }
     }
     CloseMailFile(file);
     return 1;

@@ -49,13 +49,15 @@ LRESULT CALLBACK WatchForQuit(int code, WPARAM removal, LPARAM lParam)
 
 // One new file: read into a cleared work record, so that no field is left
 // from the previous file and every field is a terminated text. A file that
-// cannot be opened yet (still being written, locked) is left for the next
-// scan: it is neither counted nor listed.
+// cannot be opened yet (locked), or whose header has not reached its empty
+// line while the file is still changing (the client is writing it), is left
+// for the next scan: it is neither counted nor listed.
 bool TakeNewFile(const char* path, MailRecord* work)
 {
     YieldDuringScan();
     std::memset(work, 0, sizeof *work);
-    if (!ReadMailHeader(path, work)) return false;
+    bool unfinished = false;
+    if (!ReadMailHeader(path, work, &unfinished) || unfinished) return false;
     // A list that is full or cannot take the copy does without it; the
     // file still counts as new.
     ListAppend(knownList, work);

@@ -252,6 +252,10 @@ TEST_F(ScanTest, UnopenableFilesWaitForTheNextScanAndRecordsStartEmpty)
         const MailRecord* r = MailAt(knownList, i);
         EXPECT_STREQ(r->organization, std::string(r->path) == File(first.cFileName) ? "Kestrel" : "");
     }
+    // The writer finishes the message (an empty file just written would be
+    // one still being written) and lets go.
+    DWORD written = 0;
+    WriteFile(locked, "Subject: late\r\n\r\n", 17, &written, nullptr);
     CloseHandle(locked);
     EXPECT_EQ(Scan(), 1);
     ASSERT_EQ(ListCount(newList), 1);
