@@ -2,6 +2,8 @@
  * The new-mail directory scan: decides which mail files are new by
  * comparing the directory with knownList, reads the header of each new one
  * and appends it to both lists, then forgets the files that have gone.
+ * Files that find knownList full are remembered by path, so each is counted
+ * once, and enter it when files have gone.
  *
  * The scan lets messages through while it runs, so window handlers (the
  * tray menu, even "Exit") may run in the middle of it. It therefore reads
@@ -58,11 +60,39 @@ bool TakeNewFile(const char* path, MailRecord* work)
     std::memset(work, 0, sizeof *work);
     bool unfinished = false;
     if (!ReadMailHeader(path, work, &unfinished) || unfinished) return false;
-    // A list that is full or cannot take the copy does without it; the
-    // file still counts as new.
-    ListAppend(knownList, work);
+    // A full knownList remembers the path instead, so that the file is not
+    // new again at the next scan and enters the list when there is room. A
+    // list that cannot take the copy, or is full with as many paths
+    // remembered, does without it: the file counts as new at every scan.
+    if (ListCount(knownList) >= kListCapacity) {
+        ListRemember(knownList, path);
+    } else {
+        ListAppend(knownList, work);
+    }
     ListAppend(newList, work);
     return true;
+}
+
+// Room that files gone from knownList have left goes to the remembered
+// files, the longest remembered first. They were counted when they found
+// the list full, so they enter it unannounced: read afresh, in knownList
+// alone. One that cannot be read now stays remembered for a later scan.
+void AdmitRemembered(MailRecord* work)
+{
+    char path[kMailPathSize];
+    for (int i = 0; ListCount(knownList) < kListCapacity;) {
+        YieldDuringScan();
+        const char* remembered = ListRemembered(knownList, i);
+        if (!remembered) return;
+        lstrcpynA(path, remembered, sizeof path);
+        std::memset(work, 0, sizeof *work);
+        bool unfinished = false;
+        if (ReadMailHeader(path, work, &unfinished) && !unfinished && ListAppend(knownList, work)) {
+            ListForget(knownList, path);
+        } else {
+            ++i;
+        }
+    }
 }
 
 } // namespace
@@ -113,7 +143,7 @@ int ScanMailDir(char* directory, const char* extension, int keepNew)
     HANDLE search = patternFits ? FindFirstFileA(text, &entry) : INVALID_HANDLE_VALUE;
     if (search == INVALID_HANDLE_VALUE) {
         // Nothing found or no such directory: every known message is
-        // forgotten.
+        // forgotten, remembered ones too.
         ListClear(knownList);
     } else {
         do {
@@ -127,13 +157,14 @@ int ScanMailDir(char* directory, const char* extension, int keepNew)
             text[dirLength] = '\\';
             std::memcpy(text + dirLength + 1, name, nameLength + 1);
 
-            if (ListContainsPath(knownList, text)) continue;
+            if (ListContainsPath(knownList, text) || ListRemembers(knownList, text)) continue;
             if (TakeNewFile(text, work)) ++found;
         } while (FindNextFileA(search, &entry));
         FindClose(search);
     }
-    std::free(work);
 
     ListPrune(knownList);
+    AdmitRemembered(work);
+    std::free(work);
     return found;
 }

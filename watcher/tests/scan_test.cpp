@@ -265,25 +265,54 @@ TEST_F(ScanTest, UnopenableFilesWaitForTheNextScanAndRecordsStartEmpty)
 
 TEST_F(ScanTest, FullListsAndFailedAllocations)
 {
-    AddMessages(1001);
-    EXPECT_EQ(Scan(), 1001);
+    // 1006 waiting files: the six that find knownList full are new once,
+    // not at every scan, and knownList (what the tip counts) stays full.
+    AddMessages(1000);
+    EXPECT_EQ(Scan(), 1000);
+    AddMessages(6, 1001);
+    EXPECT_EQ(Scan(), 6);
+    EXPECT_EQ(ListCount(newList), 6);
+    EXPECT_EQ(Scan(), 0) << "the files that found no room are remembered";
     EXPECT_EQ(ListCount(knownList), kListCapacity);
-    EXPECT_EQ(ListCount(newList), kListCapacity);
-    EXPECT_EQ(Scan(), 1) << "the file that found no room is new at every scan";
-    EXPECT_EQ(Paths(knownList).count(MailAt(newList, 0)->path), 0u);
-    EXPECT_EQ(Scan(1), 1);
-    EXPECT_EQ(ListCount(newList), 2);
+    EXPECT_EQ(Paths(knownList).count(File(Name(1001))), 0u);
+
+    // Four files taken in, one remembered one gone: four of the other five
+    // enter knownList unannounced, read afresh; the fifth waits.
+    for (int i : {1, 2, 3, 4, 1002}) DeleteFileA(File(Name(i)).c_str());
+    EXPECT_EQ(Scan(), 0);
+    ASSERT_EQ(ListCount(knownList), kListCapacity);
+    int admitted = 0;
+    for (int i = 0; i < kListCapacity; ++i) {
+        const MailRecord* r = MailAt(knownList, i);
+        for (int n : {1001, 1003, 1004, 1005, 1006}) {
+            if (File(Name(n)) != r->path) continue;
+            ++admitted;
+            EXPECT_EQ(std::string(r->subject), "Message " + std::to_string(n));
+        }
+    }
+    EXPECT_EQ(admitted, 4);
+    ASSERT_NE(ListRemembered(knownList, 0), nullptr);
+    EXPECT_EQ(ListRemembered(knownList, 1), nullptr);
+    EXPECT_EQ(Paths(knownList).count(ListRemembered(knownList, 0)), 0u);
+    // The last one enters when there is room; the memory of the remembered
+    // paths goes with it. The vanished one was forgotten: back, it is new.
+    for (int i : {5, 6}) DeleteFileA(File(Name(i)).c_str());
+    EXPECT_EQ(Scan(), 0);
+    EXPECT_EQ(ListCount(knownList), kListCapacity - 1);
+    EXPECT_EQ(knownList->overflow, nullptr);
+    AddMessages(1, 1002);
+    EXPECT_EQ(Scan(), 1);
 
     // No work record: nothing new, nothing changed, newList not even cleared.
     AddMessages(1, 2000);
     FailAllocationsOf(sizeof(MailRecord), 0);
     EXPECT_EQ(Scan(), 0);
-    EXPECT_EQ(ListCount(newList), 2);
+    EXPECT_EQ(ListCount(newList), 1);
     // No room for the copies: counted as new all the same.
     knownList = ListDestroy(knownList);
     knownList = ListCreate(sizeof(MailRecord));
     FailAllocationsOf(sizeof(MailRecord), 1);
-    EXPECT_EQ(Scan(), 1002);
+    EXPECT_EQ(Scan(), 1001);
     EXPECT_EQ(ListCount(knownList), 0);
     EXPECT_EQ(ListCount(newList), 0);
 }
