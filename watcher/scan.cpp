@@ -149,6 +149,14 @@ int ScanMailDir(char* directory, const char* extension, int keepNew)
         do {
             const char* name = entry.cFileName;
             if (name[0] == '!') continue;
+            // The narrow listing gives '?' (never part of a file name) for
+            // each character of the long name that the ANSI code page
+            // lacks; such a file is reached through its short name, and
+            // stays unseen on a volume that has none.
+            if (std::strchr(name, '?')) {
+                name = entry.cAlternateFileName;
+                if (name[0] == '\0' || std::strchr(name, '?')) continue;
+            }
             // A path that does not fit the record is skipped: cut short it
             // would name another file.
             const size_t nameLength = std::strlen(name);
