@@ -86,22 +86,25 @@ HANDLE HandleOf(HFILE file)
     return reinterpret_cast<HANDLE>(static_cast<INT_PTR>(file));
 }
 
+ULONGLONG Join(DWORD high, DWORD low)
+{
+    return (static_cast<ULONGLONG>(high) << 32) | low;
+}
+
 // Whether the open file is still being written: its size is not the size
 // it had at the open, or it was last written within 2 s of now. A write
 // time ahead of the clock by less than that counts too (a file server's
 // clock a little ahead); one further ahead does not, or the file would wait
-// until the clock caught up.
+// until the clock caught up. A file whose state cannot be read is settled.
 bool StillChanging(HFILE file)
 {
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(HandleOf(file), &info)) return false;
-    const LONGLONG size = static_cast<LONGLONG>((static_cast<ULONGLONG>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
-    if (size != openSize) return true;
-    FILETIME nowTime;
-    GetSystemTimeAsFileTime(&nowTime);
-    const ULONGLONG now = (static_cast<ULONGLONG>(nowTime.dwHighDateTime) << 32) | nowTime.dwLowDateTime;
-    const ULONGLONG written = (static_cast<ULONGLONG>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                              info.ftLastWriteTime.dwLowDateTime;
+    if (static_cast<LONGLONG>(Join(info.nFileSizeHigh, info.nFileSizeLow)) != openSize) return true;
+    FILETIME clock;
+    GetSystemTimeAsFileTime(&clock);
+    const ULONGLONG now = Join(clock.dwHighDateTime, clock.dwLowDateTime);
+    const ULONGLONG written = Join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime);
     return (now >= written ? now - written : written - now) < kSettleTime;
 }
 
