@@ -1,7 +1,7 @@
 /*
  * RecordList: a list of up to 1000 heap copies of fixed-size records, in
  * the order they were appended. The slot array is allocated when the list
- * is made and again at every clear; it never grows. A full list may also
+ * is made and again at every clear; it never grows. A list may also
  * remember up to 1000 paths of files it had no room for. Every operation
  * accepts a null list, which the watcher relies on while a list does not
  * exist yet or has already been destroyed.
