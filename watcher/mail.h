@@ -46,7 +46,9 @@ constexpr int kReadBufferSize = 16384;
 
 // Opens a file for the header reader (one file at a time) and gives it its
 // read buffer; HFILE_ERROR when the buffer cannot be allocated (after a
-// "System error" box) or the file cannot be opened.
+// "System error" box) or the file cannot be opened. The file is opened with
+// every kind of sharing, so the client may write, rename or delete it while
+// it is read.
 HFILE OpenMailFile(const char* path);
 void CloseMailFile(HFILE file);
 // The next byte of the open file; a zero byte reads as a space. 0 means end
@@ -60,8 +62,12 @@ int ClassifyHeaderLine(const char* line);
 // Reads the header of the file at path into record: only the fields whose
 // lines occur are written, and `path`. Returns 1 when the file was read, 0
 // when it could not be opened (or its path does not fit the record), in
-// which case the record is left exactly as it was.
-int ReadMailHeader(const char* path, MailRecord* record);
+// which case the record is left exactly as it was. When unfinished is
+// given it tells whether the file looks half-written: its data ended
+// before the empty line that ends a header while the file was still
+// changing (last written less than 2 seconds ago, or its size changed while
+// it was read).
+int ReadMailHeader(const char* path, MailRecord* record, bool* unfinished = nullptr);
 
 // ---------------------------------------------------------------- lists
 
@@ -71,6 +77,11 @@ struct RecordList {
     int itemSize; // bytes in each record
     int count;    // slots 0 to count - 1 are in use
     void** items; // kListCapacity slots; null after a clear that could not allocate
+    // Paths remembered for files that found the list full (see ListRemember):
+    // overflowCount of them in kListCapacity slots, each path in a block of
+    // kMailPathSize bytes; the slots exist only while a path is remembered.
+    int overflowCount;
+    char** overflow;
 };
 
 RecordList* ListCreate(int itemSize);
@@ -92,8 +103,24 @@ void ListRemoveAt(RecordList* list, int index);
 //
 // 1 if some record's path equals path without regard to (ASCII) case.
 int ListContainsPath(RecordList* const& list, const char* path);
-// Removes, in order, every record whose file no longer exists.
+// Removes, in order, every record whose file no longer exists, then forgets
+// every remembered path whose file no longer exists.
 void ListPrune(RecordList* const& list);
+
+// The paths a list remembers for files it had no room for (the scan's
+// files that were counted once and wait for room in knownList), up to
+// kListCapacity of them, in the order remembered. A clear or destroy of the
+// list forgets them all.
+//
+// 1 when path was remembered; 0 when it does not fit a record, kListCapacity
+// paths are remembered already or the memory cannot be had.
+int ListRemember(RecordList* list, const char* path);
+// Like ListContainsPath, over the remembered paths.
+int ListRemembers(RecordList* const& list, const char* path);
+// The index-th remembered path, or null.
+const char* ListRemembered(RecordList* list, int index);
+// Forgets path (matched as ListContainsPath does) if it is remembered.
+void ListForget(RecordList* list, const char* path);
 
 inline MailRecord* MailAt(RecordList* list, int index)
 {
@@ -116,8 +143,10 @@ extern RecordList* newList;
 
 // Lists directory for "*.extension", reads the header of each file not in
 // knownList and appends it to knownList and newList, then prunes
-// knownList. A trailing backslash is removed from directory itself. Returns
-// the number of files newly found.
+// knownList. A file that finds knownList full is remembered there by path
+// instead (see ListRemember) and moves into it, unannounced, once pruning
+// has made room. A trailing backslash is removed from directory itself.
+// Returns the number of files newly found.
 int ScanMailDir(char* directory, const char* extension, int keepNew);
 
 // Every heap block of the lists, the scan and the reader comes from this

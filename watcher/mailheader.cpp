@@ -21,7 +21,9 @@ void* (*mailAlloc)(std::size_t size) = std::malloc;
 
 namespace {
 
-constexpr UINT kOpenMode = OF_READ | OF_SHARE_DENY_NONE;
+// Every kind of sharing: the client may write, rename or delete a file
+// while it is being read.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr int kNoBuffer = 0xFF;
 constexpr int kEndOfData = 0;
 
@@ -31,6 +33,12 @@ UINT fillCount;
 UINT readPosition;
 // Set by a failed read: the file then has no more data.
 bool readFailed;
+// The open file's size when it was opened (-1 if unknown), to tell whether
+// it changed while it was read.
+LONGLONG openSize;
+
+// A file last written this recently is taken to be still written.
+constexpr ULONGLONG kSettleTime = 2 * 10000000ULL; // 2 s in FILETIME units
 
 struct FieldRule {
     int code;
@@ -71,6 +79,35 @@ void SetFromName(MailRecord* record)
     }
 }
 
+// The reader's files are kernel handles carried in an HFILE, as _lopen
+// gave them.
+HANDLE HandleOf(HFILE file)
+{
+    return reinterpret_cast<HANDLE>(static_cast<INT_PTR>(file));
+}
+
+ULONGLONG Join(DWORD high, DWORD low)
+{
+    return (static_cast<ULONGLONG>(high) << 32) | low;
+}
+
+// Whether the open file is still being written: its size is not the size
+// it had at the open, or it was last written within 2 s of now. A write
+// time ahead of the clock by less than that counts too (a file server's
+// clock a little ahead); one further ahead does not, or the file would wait
+// until the clock caught up. A file whose state cannot be read is settled.
+bool StillChanging(HFILE file)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(HandleOf(file), &info)) return false;
+    if (static_cast<LONGLONG>(Join(info.nFileSizeHigh, info.nFileSizeLow)) != openSize) return true;
+    FILETIME clock;
+    GetSystemTimeAsFileTime(&clock);
+    const ULONGLONG now = Join(clock.dwHighDateTime, clock.dwLowDateTime);
+    const ULONGLONG written = Join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime);
+    return (now >= written ? now - written : written - now) < kSettleTime;
+}
+
 } // namespace
 
 HFILE OpenMailFile(const char* path)
@@ -85,17 +122,22 @@ HFILE OpenMailFile(const char* path)
         MessageBoxA(GetFocus(), "System error: Cannot allocate io buffer", "File I/O Error", MB_ICONERROR);
         return HFILE_ERROR;
     }
-    const HFILE file = _lopen(path, kOpenMode);
-    if (file == HFILE_ERROR) {
+    // A file that vanished before the open is one that cannot be opened.
+    const HANDLE handle = CreateFileA(path, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
         std::free(readBuffer);
         readBuffer = nullptr;
+        return HFILE_ERROR;
     }
-    return file;
+    LARGE_INTEGER size;
+    openSize = GetFileSizeEx(handle, &size) ? size.QuadPart : -1;
+    return static_cast<HFILE>(reinterpret_cast<INT_PTR>(handle));
 }
 
 void CloseMailFile(HFILE file)
 {
-    _lclose(file);
+    CloseHandle(HandleOf(file));
     std::free(readBuffer);
     readBuffer = nullptr;
     fillCount = 0;
@@ -107,10 +149,10 @@ int ReadMailChar(HFILE file)
     if (!readBuffer) return kNoBuffer;
     if (readPosition >= fillCount) {
         if (readFailed) return kEndOfData;
-        const UINT got = _lread(file, readBuffer, kReadBufferSize);
-        // A read error (HFILE_ERROR) ends the data just as an empty read
-        // does, and is not retried.
-        readFailed = got > static_cast<UINT>(kReadBufferSize);
+        DWORD got = 0;
+        // A read error ends the data just as an empty read does, and is not
+        // retried.
+        readFailed = !ReadFile(HandleOf(file), readBuffer, kReadBufferSize, &got, nullptr);
         fillCount = readFailed ? 0 : got;
         readPosition = 0;
         if (fillCount == 0) return kEndOfData;
@@ -175,8 +217,9 @@ int ClassifyHeaderLine(const char* line)
     return kFieldNone;
 }
 
-int ReadMailHeader(const char* path, MailRecord* record)
+int ReadMailHeader(const char* path, MailRecord* record, bool* unfinished)
 {
+    if (unfinished) *unfinished = false;
     if (!path || !record) return 0;
     // A path that does not fit the record would name another file there.
     const size_t pathLength = std::strlen(path);
@@ -188,7 +231,7 @@ int ReadMailHeader(const char* path, MailRecord* record)
 
     char line[kHeaderFieldSize];
     for (;;) {
-        ReadHeaderLine(line, sizeof line, file);
+        const int stored = ReadHeaderLine(line, sizeof line, file);
         const int code = ClassifyHeaderLine(line);
         for (const FieldRule& rule : kFieldRules) {
             if (rule.code != code) continue;
@@ -201,8 +244,12 @@ int ReadMailHeader(const char* path, MailRecord* record)
             trim(field);
             if (code == kFieldFrom) SetFromName(record);
         }
-        // An empty line ends the header; so does the end of the file.
-        if (line[0] == '\0') break;
+        // An empty line ends the header; so does the end of the file, but a
+        // file still being written may not have reached its empty line yet.
+        if (line[0] == '\0') {
+            if (stored < 0 && unfinished) *unfinished = StillChanging(file);
+            break;
+        }
     }
     CloseMailFile(file);
     return 1;

@@ -1,7 +1,8 @@
 /*
  * RecordList: a list of up to 1000 heap copies of fixed-size records, in
  * the order they were appended. The slot array is allocated when the list
- * is made and again at every clear; it never grows. Every operation
+ * is made and again at every clear; it never grows. A list may also
+ * remember up to 1000 paths of files it had no room for. Every operation
  * accepts a null list, which the watcher relies on while a list does not
  * exist yet or has already been destroyed.
  */
@@ -52,6 +53,24 @@ bool SamePath(const char* stored, const char* path, size_t length)
     return true;
 }
 
+// Forgets the index-th remembered path; the slots go with the last one.
+void ForgetAt(RecordList* list, int index)
+{
+    std::free(list->overflow[index]);
+    std::memmove(&list->overflow[index], &list->overflow[index + 1],
+                 static_cast<std::size_t>(list->overflowCount - index - 1) * sizeof(char*));
+    if (--list->overflowCount == 0) {
+        std::free(list->overflow);
+        list->overflow = nullptr;
+        _heapmin();
+    }
+}
+
+void ForgetAll(RecordList* list)
+{
+    while (list->overflowCount > 0) ForgetAt(list, list->overflowCount - 1);
+}
+
 } // namespace
 
 RecordList* ListCreate(int itemSize)
@@ -66,12 +85,15 @@ RecordList* ListCreate(int itemSize)
     }
     list->itemSize = itemSize;
     list->count = 0;
+    list->overflowCount = 0;
+    list->overflow = nullptr;
     return list;
 }
 
 RecordList* ListDestroy(RecordList* list)
 {
     if (!list) return nullptr;
+    ForgetAll(list);
     if (list->count > 0) ListClear(list);
     std::free(list->items);
     std::free(list);
@@ -81,6 +103,7 @@ RecordList* ListDestroy(RecordList* list)
 void ListClear(RecordList* list)
 {
     if (!list) return;
+    ForgetAll(list);
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     if (list->items) {
         for (int i = 0; i < list->count; ++i) std::free(list->items[i]);
@@ -146,17 +169,86 @@ int ListContainsPath(RecordList* const& list, const char* path)
 
 void ListPrune(RecordList* const& list)
 {
-    int i = 0;
-    for (;;) {
+    for (int i = 0;;) {
         YieldDuringScan();
         RecordList* current = list;
-        if (!HoldsMail(current) || i >= current->count) return;
+        if (!HoldsMail(current) || i >= current->count) break;
         const auto* record = static_cast<const MailRecord*>(current->items[i]);
         // After a removal the next record has moved into this index.
         if (_access(record->path, 0) != 0) {
             ListRemoveAt(current, i);
         } else {
             ++i;
+        }
+    }
+    // With nothing remembered, the usual case, the queue is not looked at.
+    for (int i = 0; ListRemembered(list, i);) {
+        YieldDuringScan();
+        RecordList* current = list;
+        if (!current || i >= current->overflowCount) return;
+        if (_access(current->overflow[i], 0) != 0) {
+            ForgetAt(current, i);
+        } else {
+            ++i;
+        }
+    }
+}
+
+int ListRemember(RecordList* list, const char* path)
+{
+    if (!list || !path || list->overflowCount >= kListCapacity) return 0;
+    const size_t length = std::strlen(path);
+    if (length >= static_cast<size_t>(kMailPathSize)) return 0;
+    if (!list->overflow) {
+        list->overflow = static_cast<char**>(mailAlloc(kListCapacity * sizeof(char*)));
+        if (!list->overflow) return 0;
+    }
+    // A whole zero-filled field, so that SamePath may read it at any length
+    // below kMailPathSize.
+    char* copy = static_cast<char*>(mailAlloc(kMailPathSize));
+    if (!copy) {
+        if (list->overflowCount == 0) {
+            std::free(list->overflow);
+            list->overflow = nullptr;
+        }
+        return 0;
+    }
+    std::memset(copy, 0, kMailPathSize);
+    std::memcpy(copy, path, length);
+    list->overflow[list->overflowCount++] = copy;
+    return 1;
+}
+
+int ListRemembers(RecordList* const& list, const char* path)
+{
+    if (!path) return 0;
+    const size_t length = std::strlen(path);
+    if (length >= static_cast<size_t>(kMailPathSize)) return 0;
+    // With nothing remembered, the usual case, the queue is not looked at.
+    for (int i = 0; ListRemembered(list, i); ++i) {
+        YieldDuringScan();
+        RecordList* current = list;
+        if (!current || i >= current->overflowCount) return 0;
+        if (SamePath(current->overflow[i], path, length)) return 1;
+    }
+    return 0;
+}
+
+const char* ListRemembered(RecordList* list, int index)
+{
+    if (!list || index < 0 || index >= list->overflowCount) return nullptr;
+    return list->overflow[index];
+}
+
+void ListForget(RecordList* list, const char* path)
+{
+    if (!list || !path) return;
+    const size_t length = std::strlen(path);
+    if (length >= static_cast<size_t>(kMailPathSize)) return;
+    for (int i = 0; i < list->overflowCount; ++i) {
+        if (SamePath(list->overflow[i], path, length)) {
+            ForgetAt(list, i);
+            return;
         }
     }
 }

@@ -2,6 +2,8 @@
  * The new-mail directory scan: decides which mail files are new by
  * comparing the directory with knownList, reads the header of each new one
  * and appends it to both lists, then forgets the files that have gone.
+ * Files that find knownList full are remembered by path, so each is counted
+ * once, and enter it when files have gone.
  *
  * The scan lets messages through while it runs, so window handlers (the
  * tray menu, even "Exit") may run in the middle of it. It therefore reads
@@ -49,18 +51,48 @@ LRESULT CALLBACK WatchForQuit(int code, WPARAM removal, LPARAM lParam)
 
 // One new file: read into a cleared work record, so that no field is left
 // from the previous file and every field is a terminated text. A file that
-// cannot be opened yet (still being written, locked) is left for the next
-// scan: it is neither counted nor listed.
+// cannot be opened yet (locked), or whose header has not reached its empty
+// line while the file is still changing (the client is writing it), is left
+// for the next scan: it is neither counted nor listed.
 bool TakeNewFile(const char* path, MailRecord* work)
 {
     YieldDuringScan();
     std::memset(work, 0, sizeof *work);
-    if (!ReadMailHeader(path, work)) return false;
-    // A list that is full or cannot take the copy does without it; the
-    // file still counts as new.
-    ListAppend(knownList, work);
+    bool unfinished = false;
+    if (!ReadMailHeader(path, work, &unfinished) || unfinished) return false;
+    // A full knownList remembers the path instead, so that the file is not
+    // new again at the next scan and enters the list when there is room. A
+    // list that cannot take the copy, or is full with as many paths
+    // remembered, does without it: the file counts as new at every scan.
+    if (ListCount(knownList) >= kListCapacity) {
+        ListRemember(knownList, path);
+    } else {
+        ListAppend(knownList, work);
+    }
     ListAppend(newList, work);
     return true;
+}
+
+// Room that files gone from knownList have left goes to the remembered
+// files, the longest remembered first. They were counted when they found
+// the list full, so they enter it unannounced: read afresh, in knownList
+// alone. One that cannot be read now stays remembered for a later scan.
+void AdmitRemembered(MailRecord* work)
+{
+    char path[kMailPathSize];
+    for (int i = 0; ListCount(knownList) < kListCapacity;) {
+        YieldDuringScan();
+        const char* remembered = ListRemembered(knownList, i);
+        if (!remembered) return;
+        lstrcpynA(path, remembered, sizeof path);
+        std::memset(work, 0, sizeof *work);
+        bool unfinished = false;
+        if (ReadMailHeader(path, work, &unfinished) && !unfinished && ListAppend(knownList, work)) {
+            ListForget(knownList, path);
+        } else {
+            ++i;
+        }
+    }
 }
 
 } // namespace
@@ -111,12 +143,20 @@ int ScanMailDir(char* directory, const char* extension, int keepNew)
     HANDLE search = patternFits ? FindFirstFileA(text, &entry) : INVALID_HANDLE_VALUE;
     if (search == INVALID_HANDLE_VALUE) {
         // Nothing found or no such directory: every known message is
-        // forgotten.
+        // forgotten, remembered ones too.
         ListClear(knownList);
     } else {
         do {
             const char* name = entry.cFileName;
             if (name[0] == '!') continue;
+            // The narrow listing gives '?' (never part of a file name) for
+            // each character of the long name that the ANSI code page
+            // lacks; such a file is reached through its short name, and
+            // stays unseen on a volume that has none.
+            if (std::strchr(name, '?')) {
+                name = entry.cAlternateFileName;
+                if (name[0] == '\0' || std::strchr(name, '?')) continue;
+            }
             // A path that does not fit the record is skipped: cut short it
             // would name another file.
             const size_t nameLength = std::strlen(name);
@@ -125,13 +165,14 @@ int ScanMailDir(char* directory, const char* extension, int keepNew)
             text[dirLength] = '\\';
             std::memcpy(text + dirLength + 1, name, nameLength + 1);
 
-            if (ListContainsPath(knownList, text)) continue;
+            if (ListContainsPath(knownList, text) || ListRemembers(knownList, text)) continue;
             if (TakeNewFile(text, work)) ++found;
         } while (FindNextFileA(search, &entry));
         FindClose(search);
     }
-    std::free(work);
 
     ListPrune(knownList);
+    AdmitRemembered(work);
+    std::free(work);
     return found;
 }

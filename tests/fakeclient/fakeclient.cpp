@@ -16,6 +16,17 @@
 // minimized; restored (leaving the minimised state); maximized;
 // restore-command (WM_SYSCOMMAND SC_RESTORE); activated; deactivated;
 // app-activated; app-deactivated; closed (WM_CLOSE); exit <code>.
+//
+//   CorvidStandIn.exe --write PATH SECONDS
+//   CorvidStandIn.exe --delete PATH
+//   CorvidStandIn.exe --rename PATH NEWPATH
+//
+// These stand in for the client's own work in its new-mail directory; they
+// show no window, log nothing and exit with 0, or the Windows error code
+// when the file operation fails. --write creates the message PATH and writes
+// it as a slow client would: the From line, a Received line every quarter
+// of a second for SECONDS seconds, the Subject line "Written over SECONDS s"
+// last, then the empty line and a body. --delete and --rename try once.
 #include <windows.h>
 
 #include <cstdio>
@@ -99,9 +110,38 @@ LRESULT CALLBACK FrameProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     return DefWindowProcA(h, m, w, l);
 }
 
+// Appends text to the open file; false when the write fails.
+bool Append(HANDLE f, const std::string& text) {
+    DWORD written = 0;
+    return WriteFile(f, text.data(), DWORD(text.size()), &written, nullptr) && written == text.size();
+}
+
+DWORD WriteSlowly(const char* path, int seconds) {
+    // Readers may look in meanwhile, as the watcher does.
+    HANDLE f = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    if (f == INVALID_HANDLE_VALUE) return GetLastError();
+    bool ok = Append(f, "From: \"Priya Raman\" <priya.raman@example.net>\r\n");
+    const DWORD start = GetTickCount();
+    for (int hop = 0; ok && GetTickCount() - start < DWORD(seconds) * 1000; ++hop) {
+        Sleep(250);
+        ok = Append(f, "Received: from relay" + std::to_string(hop) + ".example.org by mx.example.net\r\n");
+    }
+    ok = ok && Append(f, "Subject: Written over " + std::to_string(seconds) + " s\r\n\r\nHello.\r\n");
+    CloseHandle(f);
+    return ok ? 0 : ERROR_WRITE_FAULT;
+}
+
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCmd) {
+    if (__argc >= 4 && std::strcmp(__argv[1], "--write") == 0)
+        return int(WriteSlowly(__argv[2], std::atoi(__argv[3])));
+    if (__argc >= 3 && std::strcmp(__argv[1], "--delete") == 0)
+        return DeleteFileA(__argv[2]) ? 0 : int(GetLastError());
+    if (__argc >= 4 && std::strcmp(__argv[1], "--rename") == 0)
+        return MoveFileA(__argv[2], __argv[3]) ? 0 : int(GetLastError());
+
     std::string className = "FRAME", title = "Corvid Mail", log;
     bool minimized = false;
     for (int i = 1; i < __argc; ++i) {

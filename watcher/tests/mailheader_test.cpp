@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "mail.h"
+#include "tray.h"
 #include "wintest.h"
 
 namespace {
@@ -198,4 +199,28 @@ TEST_F(MailHeaderTest, ReadErrorEndsTheDataAndNoFileMeansNoLine)
     EXPECT_EQ(ReadMailChar(handle), 0xFF);
     EXPECT_EQ(ReadHeaderLine(line, sizeof line, handle), -1);
     EXPECT_TRUE(DeleteFileA(path.c_str())) << "the file was left open";
+}
+
+TEST_F(MailHeaderTest, ClientMayDeleteOrRenameAFileBeingRead)
+{
+    const std::string renamed = path + ".renamed";
+    const std::string actions[] = {"--delete \"" + path + "\"", "--rename \"" + path + "\" \"" + renamed + "\""};
+    for (const std::string& action : actions) {
+        Read("Subject: a\r\nFrom: b\r\n\r\n");
+        const HFILE file = OpenMailFile(path.c_str());
+        ASSERT_NE(file, HFILE_ERROR);
+        char line[kHeaderFieldSize];
+        ReadHeaderLine(line, sizeof line, file);
+        // Another process, as the client is, and one try only.
+        wintest::Process client = wintest::StartProcess(wintest::StandInPath(), action);
+        DWORD code = 1;
+        EXPECT_TRUE(wintest::WaitExit(client, 30000, &code)) << action;
+        wintest::KillProcess(client);
+        EXPECT_EQ(code, 0u) << action;
+        ReadHeaderLine(line, sizeof line, file);
+        EXPECT_STREQ(line, "From: b") << "the reader reads on";
+        CloseMailFile(file);
+        EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << action;
+        DeleteFileA(renamed.c_str());
+    }
 }
