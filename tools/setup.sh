@@ -40,14 +40,19 @@ needs=(
   "x11-utils                 xwininfo"
 )
 
-missing=()
-for n in "${needs[@]}"; do
-  read -r pkg probe <<<"$n"
-  case $probe in
-    /*) [ -e "$probe" ] || missing+=("$pkg") ;;
-    *) have "$probe" || missing+=("$pkg") ;;
-  esac
-done
+# The packages whose probe is not there, one a line.
+lacking() {
+  local n pkg probe
+  for n in "${needs[@]}"; do
+    read -r pkg probe <<<"$n"
+    case $probe in
+      /*) [ -e "$probe" ] || echo "$pkg" ;;
+      *) have "$probe" || echo "$pkg" ;;
+    esac
+  done
+}
+
+mapfile -t missing < <(lacking)
 foreign_ok=1
 have dpkg && { dpkg --print-foreign-architectures | grep -qx i386 || foreign_ok=0; }
 [ ${#missing[@]} -eq 0 ] && [ "$foreign_ok" = 1 ] && exit 0
@@ -106,13 +111,6 @@ if ! install "${missing[@]}"; then
 fi
 
 # Everything should be there now.
-still=()
-for n in "${needs[@]}"; do
-  read -r pkg probe <<<"$n"
-  case $probe in
-    /*) [ -e "$probe" ] || still+=("$pkg") ;;
-    *) have "$probe" || still+=("$pkg") ;;
-  esac
-done
+mapfile -t still < <(lacking)
 [ ${#still[@]} -eq 0 ] || die "installed, but still missing: ${still[*]}"
 say "done in $((SECONDS - started)) s"

@@ -249,14 +249,21 @@ void AppendText(const std::string& bytes, std::wstring& shown)
     if (length > 0) shown.append(buffer, 0, static_cast<size_t>(length));
 }
 
-// Copies text into out without cutting a double-byte character.
-int CopyWhole(const std::string& text, char* out, int size)
+// Copies text into out (size bytes, terminated), doubling each '&' when
+// asked, and stops before a character, or a doubled '&', that does not fit
+// whole. Returns the length.
+int CopyWhole(const char* text, char* out, int size, bool doubleAmpersands)
 {
+    if (!out || size <= 0) return 0;
     int n = 0;
-    for (size_t i = 0; i < text.size();) {
-        const int step = IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size() ? 2 : 1;
-        if (n + step > size - 1) break;
-        for (int k = 0; k < step; ++k) out[n++] = text[i++];
+    for (const char* p = text ? text : ""; *p;) {
+        const bool twoBytes = IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1];
+        const bool doubled = doubleAmpersands && *p == '&';
+        if (n + (twoBytes || doubled ? 2 : 1) > size - 1) break;
+        out[n++] = *p;
+        if (doubled) out[n++] = '&';
+        if (twoBytes) out[n++] = *++p;
+        ++p;
     }
     out[n] = '\0';
     return n;
@@ -313,20 +320,10 @@ int HeaderValueForDisplay(const char* value, char* out, int size)
     if (needed <= 0) return 0;
     std::string ansi(static_cast<size_t>(needed), '\0');
     WideCharToMultiByte(CP_ACP, flags, shown.data(), wideLength, &ansi[0], needed, fallback, nullptr);
-    return CopyWhole(ansi, out, size);
+    return CopyWhole(ansi.c_str(), out, size, false);
 }
 
 int DoubleAmpersands(const char* text, char* out, int size)
 {
-    if (!out || size <= 0) return 0;
-    int n = 0;
-    for (const char* p = text ? text : ""; *p;) {
-        const bool pair = *p == '&' || (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1]);
-        if (n + (pair ? 2 : 1) > size - 1) break;
-        out[n++] = *p;
-        if (pair) out[n++] = *p == '&' ? '&' : p[1];
-        p += (pair && *p != '&') ? 2 : 1;
-    }
-    out[n] = '\0';
-    return n;
+    return CopyWhole(text, out, size, true);
 }

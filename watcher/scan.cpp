@@ -49,17 +49,23 @@ LRESULT CALLBACK WatchForQuit(int code, WPARAM removal, LPARAM lParam)
     return CallNextHookEx(nullptr, code, removal, lParam);
 }
 
-// One new file: read into a cleared work record, so that no field is left
-// from the previous file and every field is a terminated text. A file that
-// cannot be opened yet (locked), or whose header has not reached its empty
-// line while the file is still changing (the client is writing it), is left
-// for the next scan: it is neither counted nor listed.
+// Reads a file's header into a cleared work record, so that no field is
+// left from the previous file and every field is a terminated text. False
+// for a file that cannot be opened yet (locked), or whose header has not
+// reached its empty line while the file is still changing (the client is
+// writing it): such a file waits for a later scan.
+bool ReadWholeHeader(const char* path, MailRecord* work)
+{
+    std::memset(work, 0, sizeof *work);
+    bool unfinished = false;
+    return ReadMailHeader(path, work, &unfinished) && !unfinished;
+}
+
+// One new file, neither counted nor listed until its header reads whole.
 bool TakeNewFile(const char* path, MailRecord* work)
 {
     YieldDuringScan();
-    std::memset(work, 0, sizeof *work);
-    bool unfinished = false;
-    if (!ReadMailHeader(path, work, &unfinished) || unfinished) return false;
+    if (!ReadWholeHeader(path, work)) return false;
     // A full knownList remembers the path instead, so that the file is not
     // new again at the next scan and enters the list when there is room. A
     // list that cannot take the copy, or is full with as many paths
@@ -85,9 +91,7 @@ void AdmitRemembered(MailRecord* work)
         const char* remembered = ListRemembered(knownList, i);
         if (!remembered) return;
         lstrcpynA(path, remembered, sizeof path);
-        std::memset(work, 0, sizeof *work);
-        bool unfinished = false;
-        if (ReadMailHeader(path, work, &unfinished) && !unfinished && ListAppend(knownList, work)) {
+        if (ReadWholeHeader(path, work) && ListAppend(knownList, work)) {
             ListForget(knownList, path);
         } else {
             ++i;

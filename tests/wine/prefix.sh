@@ -33,11 +33,7 @@ marlett() {
     echo "prefix.sh: Wine's Marlett font is missing (Debian package fonts-wine)" >&2
 }
 
-create() {
-    if [ -f "$WINEPREFIX/.prepared" ]; then
-        marlett
-        return 0
-    fi
+make_prefix() {
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 </dev/null
@@ -56,8 +52,12 @@ REGEDIT4
 REG
     wine regedit /S "$WINEPREFIX/settings.reg" >/dev/null 2>&1 </dev/null
     wineserver -w
-    marlett
     touch "$WINEPREFIX/.prepared"
+}
+
+create() {
+    [ -f "$WINEPREFIX/.prepared" ] || make_prefix "$1"
+    marlett
 }
 
 case "$action" in
