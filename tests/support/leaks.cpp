@@ -52,9 +52,33 @@ int CountWindowsUnder(HWND parent, DWORD pid) {
     return n;
 }
 
+// Wine keeps the display DCs that GetDC and BeginPaint hand out in a cache
+// of up to 64 entries in the process's own handle table: one DC and one
+// region each, made when no free entry fits and never deleted. A window of
+// another process taking the focus at an unlucky moment (a new frame DC for
+// a window of ours) could grow it between two counts. Filling it to its
+// limit once, before anything is counted, keeps the cache out of every
+// comparison. DCs that code never releases still show once more of them are
+// held than the cache has entries, as in any run of many paints.
+void FillDisplayDcCache() {
+    constexpr int kCacheEntries = 64;
+    HWND windows[kCacheEntries] = {};
+    HDC dcs[kCacheEntries] = {};
+    for (int i = 0; i < kCacheEntries; ++i) {
+        windows[i] = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+        if (windows[i]) dcs[i] = GetDC(windows[i]);
+    }
+    for (int i = 0; i < kCacheEntries; ++i) {
+        if (dcs[i]) ReleaseDC(windows[i], dcs[i]);
+        if (windows[i]) DestroyWindow(windows[i]);
+    }
+}
+
 } // namespace
 
 GdiCounts CountGdiObjects() {
+    static const bool cacheFilled = (FillDisplayDcCache(), true);
+    (void)cacheFilled;
     GdiCounts c;
     for (DWORD slot = 0; slot < kGdiSlots; ++slot) {
         const DWORD type = GetObjectType(reinterpret_cast<HGDIOBJ>(static_cast<ULONG_PTR>(slot)));
