@@ -60,7 +60,7 @@ int CountWindowsUnder(HWND parent, DWORD pid) {
 // limit once, before anything is counted, keeps the cache out of every
 // comparison. DCs that code never releases still show once more of them are
 // held than the cache has entries, as in any run of many paints.
-void FillDisplayDcCache() {
+bool FillDisplayDcCache() {
     constexpr int kCacheEntries = 64;
     HWND windows[kCacheEntries] = {};
     HDC dcs[kCacheEntries] = {};
@@ -72,13 +72,13 @@ void FillDisplayDcCache() {
         if (dcs[i]) ReleaseDC(windows[i], dcs[i]);
         if (windows[i]) DestroyWindow(windows[i]);
     }
+    return true;
 }
 
 } // namespace
 
 GdiCounts CountGdiObjects() {
-    static const bool cacheFilled = (FillDisplayDcCache(), true);
-    (void)cacheFilled;
+    [[maybe_unused]] static const bool cacheFilled = FillDisplayDcCache();
     GdiCounts c;
     for (DWORD slot = 0; slot < kGdiSlots; ++slot) {
         const DWORD type = GetObjectType(reinterpret_cast<HGDIOBJ>(static_cast<ULONG_PTR>(slot)));
