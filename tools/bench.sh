@@ -10,8 +10,10 @@ prefix=$BUILD_DIR/wineprefix
 
 bash "$repo/tools/setup.sh"
 bash "$repo/tools/build.sh"
-# Never the user's own display or Wine prefix.
-unset DISPLAY WINEPREFIX
+# Never the user's own display or Wine prefix; a UTF-8 Unix locale, which
+# Wine needs for file names outside ASCII, whatever the caller's.
+unset DISPLAY WINEPREFIX LANGUAGE
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     set -u
     "$1/tests/wine/prefix.sh" setup "$2"

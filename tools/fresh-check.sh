@@ -3,8 +3,9 @@
 # Debian 12 root (debootstrap minbase plus git, g++, cmake and make), gives it
 # this machine's package sources, clones this repository into it (what is
 # committed on the current branch) and runs `bash tools/test.sh` and then
-# `bash tools/demo.sh` there, with no other command before them. Prints both
-# results and where the screenshots are.
+# `bash tools/demo.sh` there, with no other command before them and in a
+# clean environment (PATH, HOME and TERM only; no LANG). Prints both results
+# and where the screenshots are.
 #
 # Needs root (debootstrap and chroot) and takes a good many minutes: most of
 # it is the first run's package download and the build.
@@ -72,8 +73,10 @@ mount_in devpts /dev/pts -t devpts
 say "cloning $repo ($(git -C "$repo" rev-parse --short HEAD))"
 git clone -q --no-hardlinks "$repo" "$root/root/kw"
 
+# A clean environment, as a new machine's login has it: no locale at all, so
+# the scripts must set the one Wine needs themselves.
 inside() {
-  chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb \
+  chroot "$root" /usr/bin/env -i HOME=/root TERM=dumb \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     bash -c "cd /root/kw && $1"
 }
