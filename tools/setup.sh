@@ -30,6 +30,7 @@ needs=(
   "wine                      wine"
   "wine32:i386               /usr/lib/i386-linux-gnu/wine/i386-windows/kernel32.dll"
   "fonts-wine                /usr/share/wine/fonts/marlett.ttf"
+  "fonts-wqy-microhei        /usr/share/fonts/truetype/wqy/wqy-microhei.ttc"
   "xvfb                      xvfb-run"
   "xauth                     xauth"
   "googletest                /usr/src/googletest/CMakeLists.txt"
