@@ -8,6 +8,8 @@
 #   DEMO_SECONDS  how long the watcher runs when the script has started its own
 #                 X server (default 10); on the user's display it keeps running
 #   DEMO_NO_BUILD set to 1 to skip the build and use the binaries already there
+#   KW_DPI        the screen DPI of the demo's Wine prefix (default 96; 144 is
+#                 150%, 192 is 200%); the prefix is made anew when it changes
 #
 # Everything it writes stays below BUILD_DIR, apart from the lock and socket of
 # an Xvfb server that it starts itself (in /tmp) when no display is reachable.
@@ -48,6 +50,10 @@ done
 export WINEPREFIX=$BUILD_DIR/demo-prefix
 export WINEARCH=win32
 export WINEDEBUG=-all
+# Wine turns Windows file names into Unix ones through the Unix locale; in
+# the POSIX locale no name outside ASCII can exist.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+unset LANGUAGE
 # No Mono or Gecko installer prompts in a fresh prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 log=$BUILD_DIR/demo-wine.log
@@ -175,9 +181,11 @@ watcher_running() { kill -0 "$watcher_pid" 2>/dev/null; }
 sleep 4
 watcher_running || die "Tidbell32 ended early; see $log"
 
-# A message that arrives while the watcher runs: its next scan finds it.
+# A message that arrives while the watcher runs: its next scan finds it and
+# the popup shows it. Its sender and subject are Japanese (ISO-2022-JP
+# encoded words), so the screenshot shows text outside the Latin script.
 copy_message "$repo/demo/mail/later/00000417.CNM" "$mail_dir/00000417.CNM"
-say "delivered a new message: C:\\CorvidMail\\NewMail\\00000417.CNM"
+say "delivered a new message in Japanese: C:\\CorvidMail\\NewMail\\00000417.CNM"
 # The demo settings scan every 5 seconds; wait for one scan past the delivery.
 sleep 7
 
