@@ -53,9 +53,11 @@ esac
 # box font), "MS Sans Serif" (the watcher's dialogs; "Helv" stands for it),
 # Microsoft Sans Serif and Arial (the controls' own fonts). Wine looks a link
 # up by the name asked for or, in newer versions, by the face it found for
-# it. Debian's Wine finds none of its own faces but the Marlett copied here
-# and falls back to the faces fontconfig has, DejaVu Sans on Debian, so that
-# face is linked as well.
+# it, and serves a name it has no face for from the name's first link: as
+# Debian's Wine finds none of its own faces but the Marlett copied here,
+# these names then draw Latin text in WenQuanYi Micro Hei too. DejaVu Sans,
+# which Debian always has and Wine may fall back to for other names, is
+# linked as well.
 linked_faces=("MS Shell Dlg" "MS Shell Dlg 2" "Tahoma" "MS Sans Serif" "Microsoft Sans Serif" "Arial"
               "DejaVu Sans" "DejaVu Sans Bold")
 cjk_file=wqy-microhei.ttc
