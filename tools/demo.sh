@@ -135,9 +135,9 @@ if [ -d "$WINEPREFIX" ]; then
 fi
 
 # ---------------------------------------------------------------- 2. prefix
-if [ ! -f "$WINEPREFIX/.prepared" ]; then
-  say "creating the Wine prefix $WINEPREFIX (takes a minute the first time)"
-fi
+# The prefix maker keeps a prefix made with the same settings and makes it
+# anew otherwise (the first time, or at another KW_DPI).
+say "preparing the Wine prefix $WINEPREFIX at ${KW_DPI:-96} DPI (a minute when it is made anew)"
 bash "$repo/tests/wine/prefix.sh" create "$WINEPREFIX" 800x600 >>"$log" 2>&1 \
   || die "could not create the Wine prefix; see $log"
 
