@@ -1,0 +1,130 @@
+// What a test prefix made by prefix.sh gives every program in it: the DPI it
+// was made at, glyphs for Chinese, Japanese and Korean text in the faces the
+// dialogs, menus and controls use (through the font link), and file names
+// outside ASCII (through the UTF-8 Unix locale the scripts give Wine).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "wintest.h"
+
+using namespace wintest;
+
+namespace {
+
+// The DPI this run's prefix was made at: the fixture's, else the one the
+// whole run asked for, else the default.
+int ExpectedDpi()
+{
+    for (const char* name : {"KW_TEST_DPI", "KW_DPI"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return std::atoi(value);
+    }
+    return 96;
+}
+
+TEST(PrefixTest, ScreenHasTheDpiThePrefixWasMadeAt)
+{
+    // A program that declares itself DPI-aware gets the real DPI on Windows
+    // too, so the check holds there as it does here. The call is looked up:
+    // the headers are set for systems older than it.
+    using SetAwareFn = BOOL(WINAPI*)();
+    const auto setAware = reinterpret_cast<SetAwareFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SetProcessDPIAware")));
+    if (setAware) setAware();
+    HDC screen = GetDC(nullptr);
+    ASSERT_NE(screen, nullptr);
+    const int x = GetDeviceCaps(screen, LOGPIXELSX);
+    const int y = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(x, ExpectedDpi());
+    EXPECT_EQ(y, ExpectedDpi());
+}
+
+// One character drawn black on white in a face, as the pixels of a small DIB.
+std::vector<COLORREF> Glyph(const char* face, wchar_t ch)
+{
+    constexpr int kSize = 40;
+    HDC dc = CreateCompatibleDC(nullptr);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = kSize;
+    info.bmiHeader.biHeight = -kSize;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HFONT font = CreateFontA(-24, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY,
+                             DEFAULT_PITCH, face);
+    const HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+    const HGDIOBJ oldFont = SelectObject(dc, font);
+    RECT all = {0, 0, kSize, kSize};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(0, 0, 0));
+    TextOutW(dc, 4, 4, &ch, 1);
+    GdiFlush();
+    const Pixels pixels = CaptureDC(dc, kSize, kSize);
+    SelectObject(dc, oldFont);
+    SelectObject(dc, oldBitmap);
+    DeleteObject(font);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return pixels.data;
+}
+
+int InkOf(const std::vector<COLORREF>& glyph)
+{
+    int ink = 0;
+    for (COLORREF c : glyph) ink += c != RGB(255, 255, 255);
+    return ink;
+}
+
+// A face without a glyph for a character draws the same "missing" box for
+// every one: two different ideographs and a kana drawing three different
+// pictures is what shows that the font link reached a font that has them.
+TEST(PrefixTest, DialogAndControlFacesDrawChineseJapaneseAndKorean)
+{
+    const wchar_t chars[] = {L'\x65E5' /* sun, day */, L'\x672C' /* root, book */,
+                             L'\x3042' /* hiragana a */, L'\xD55C' /* hangul han */};
+    for (const char* face : {"MS Shell Dlg", "MS Shell Dlg 2", "Tahoma", "MS Sans Serif",
+                             "Microsoft Sans Serif", "Arial"}) {
+        std::vector<std::vector<COLORREF>> glyphs;
+        for (wchar_t ch : chars) glyphs.push_back(Glyph(face, ch));
+        for (size_t i = 0; i < glyphs.size(); ++i) {
+            EXPECT_GT(InkOf(glyphs[i]), 0) << face << ", character " << i;
+            for (size_t j = 0; j < i; ++j)
+                EXPECT_NE(glyphs[i], glyphs[j]) << face << ": characters " << j << " and " << i
+                                                << " draw the same picture";
+        }
+    }
+}
+
+TEST(PrefixTest, FileNamesOutsideAsciiCanBeMadeAndFound)
+{
+    wchar_t dir[MAX_PATH];
+    ASSERT_GT(GetTempPathW(MAX_PATH, dir), 0u);
+    const std::wstring names[] = {L"\x30E1\x30FC\x30EB.txt" /* Japanese */,
+                                  L"\x041F\x0438\x0441\x044C\x043C\x043E.txt" /* Cyrillic */,
+                                  L"\xD83C\xDF89.txt" /* an emoji, outside the BMP */};
+    for (const std::wstring& name : names) {
+        const std::wstring path = std::wstring(dir) + name;
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+        CloseHandle(file);
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW(path.c_str(), &found);
+        EXPECT_NE(search, INVALID_HANDLE_VALUE);
+        if (search != INVALID_HANDLE_VALUE) {
+            EXPECT_TRUE(name == found.cFileName);
+            FindClose(search);
+        }
+        EXPECT_TRUE(DeleteFileW(path.c_str()));
+    }
+}
+
+}  // namespace
