@@ -177,8 +177,24 @@ launched=$SECONDS
 
 watcher_running() { kill -0 "$watcher_pid" 2>/dev/null; }
 
-# Give Wine time to bring up its desktop and the watcher time for its first scan.
-sleep 4
+# Waits at most $2 seconds for a window whose line in the X window tree
+# holds $1 (each line reads: id "title": ("program" "class") ...); false if
+# it did not come, the watcher ended, or there is no xwininfo to look with.
+wait_for_window() {
+  have xwininfo || return 1
+  local limit=$((SECONDS + $2))
+  while [ "$SECONDS" -lt "$limit" ] && watcher_running; do
+    xwininfo -root -tree 2>/dev/null | grep -qF -- "$1" && return 0
+    sleep 0.5
+  done
+  return 1
+}
+
+# Wine may take many seconds to start on a busy machine, and a message that
+# arrives before the watcher's first scan is only counted, never announced.
+# The watcher scans right after it makes its hidden window "Tidbell", so the
+# delivery waits for that window (or a fixed time without xwininfo).
+if wait_for_window '"Tidbell": ("tidbell32.exe"' 90; then sleep 2; else sleep 4; fi
 watcher_running || die "Tidbell32 ended early; see $log"
 
 # A message that arrives while the watcher runs: its next scan finds it and
@@ -186,8 +202,14 @@ watcher_running || die "Tidbell32 ended early; see $log"
 # encoded words), so the screenshot shows text outside the Latin script.
 copy_message "$repo/demo/mail/later/00000417.CNM" "$mail_dir/00000417.CNM"
 say "delivered a new message in Japanese: C:\\CorvidMail\\NewMail\\00000417.CNM"
-# The demo settings scan every 5 seconds; wait for one scan past the delivery.
-sleep 7
+# The demo settings scan every 5 seconds: the popup opens at the first scan
+# past the delivery. A second more lets it paint.
+if wait_for_window '"New Mail!!": ("tidbell32.exe"' 30; then
+  sleep 1
+else
+  have xwininfo && say "warning: the popup did not open within 30 seconds"
+  sleep 7
+fi
 
 # ---------------------------------------------------------------- 6. screenshot
 rm -f -- "$shot" "$tray_shot"
@@ -221,7 +243,8 @@ say "Tidbell32 is running (Wine process $watcher_pid)"
 # ---------------------------------------------------------------- 7. stop or leave
 if [ "$own_display" = 1 ]; then
   # DEMO_SECONDS counts from the start of the watcher; the screenshot needs
-  # about 11 of them, so a shorter time only ends the watcher sooner after it.
+  # about 10 of them (more on a busy machine), so a shorter time only ends
+  # the watcher sooner after it.
   left=$((DEMO_SECONDS - (SECONDS - launched)))
   if [ "$left" -gt 0 ]; then sleep "$left"; fi
   # Ask the watcher to close through the closer library, as an outside program
