@@ -30,6 +30,7 @@ needs=(
   "wine                      wine"
   "wine32:i386               /usr/lib/i386-linux-gnu/wine/i386-windows/kernel32.dll"
   "fonts-wine                /usr/share/wine/fonts/marlett.ttf"
+  "fonts-dejavu-core         /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
   "fonts-wqy-microhei        /usr/share/fonts/truetype/wqy/wqy-microhei.ttc"
   "xvfb                      xvfb-run"
   "xauth                     xauth"

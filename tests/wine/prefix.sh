@@ -24,8 +24,8 @@
 #
 # Chinese, Japanese and Korean text needs a font with those scripts: the
 # prefix's Fonts folder gets WenQuanYi Micro Hei (Debian's
-# fonts-wqy-microhei), and a font link from every face the dialogs, menus
-# and controls ask for sends each character their own face lacks to it.
+# fonts-wqy-microhei), and a font link from the face that the dialogs, menus
+# and controls get sends each character that face lacks to it.
 set -eu
 action=${1:-}
 export WINEPREFIX="${2:-}"
@@ -38,7 +38,7 @@ unset LANGUAGE
 
 # What the mark records; bump the first word when the prefix's contents
 # change, so that prefixes made before are made again.
-mark_format=kw-prefix-2
+mark_format=kw-prefix-3
 
 die() { echo "prefix.sh: $*" >&2; exit 2; }
 
@@ -48,18 +48,14 @@ case $dpi in
 esac
 [ "$dpi" -ge 48 ] && [ "$dpi" -le 480 ] || die "KW_DPI=$dpi is outside 48 to 480"
 
-# The faces that get the link: the dialog fonts ("MS Shell Dlg" and "MS Shell
-# Dlg 2" stand for Tahoma), Tahoma itself (Wine's menu, caption and message
-# box font), "MS Sans Serif" (the watcher's dialogs; "Helv" stands for it),
-# Microsoft Sans Serif and Arial (the controls' own fonts). Wine looks a link
-# up by the name asked for or, in newer versions, by the face it found for
-# it, and serves a name it has no face for from the name's first link: as
-# Debian's Wine finds none of its own faces but the Marlett copied here,
-# these names then draw Latin text in WenQuanYi Micro Hei too. DejaVu Sans,
-# which Debian always has and Wine may fall back to for other names, is
-# linked as well.
-linked_faces=("MS Shell Dlg" "MS Shell Dlg 2" "Tahoma" "MS Sans Serif" "Microsoft Sans Serif" "Arial"
-              "DejaVu Sans" "DejaVu Sans Bold")
+# The faces that get the link. Wine looks a link up by the face it found
+# for the font asked for. Debian's Wine finds none of its own faces but the
+# Marlett copied here, so every name the dialogs, menus and controls ask for
+# (MS Shell Dlg, Tahoma, MS Sans Serif, Helv, Arial, ...) falls back to
+# DejaVu Sans, which fontconfig has: that face and its styles get the link.
+# A link on a name that has no face would instead make Wine draw all of that
+# name's text, Latin too, in the linked face.
+linked_faces=("DejaVu Sans" "DejaVu Sans Bold" "DejaVu Sans Oblique" "DejaVu Sans Bold Oblique")
 cjk_file=wqy-microhei.ttc
 cjk_link="$cjk_file,WenQuanYi Micro Hei"
 
