@@ -38,7 +38,7 @@ unset LANGUAGE
 
 # What the mark records; bump the first word when the prefix's contents
 # change, so that prefixes made before are made again.
-mark_format=kw-prefix-3
+mark_format=kw-prefix-4
 
 die() { echo "prefix.sh: $*" >&2; exit 2; }
 
@@ -57,7 +57,12 @@ esac
 # name's text, Latin too, in the linked face.
 linked_faces=("DejaVu Sans" "DejaVu Sans Bold" "DejaVu Sans Oblique" "DejaVu Sans Bold Oblique")
 cjk_file=wqy-microhei.ttc
-cjk_link="$cjk_file,WenQuanYi Micro Hei"
+cjk_face="WenQuanYi Micro Hei"
+cjk_link="$cjk_file,$cjk_face"
+# Edit controls draw through Uniscribe, which ignores the link: for a script
+# the face lacks it takes the face named under the script's tag (in hex,
+# least significant byte first): Han 'hani', kana 'kana' and Hangul 'hang'.
+uniscribe_scripts=(696e6168 616e616b 676e6168)
 
 # A font file into the prefix's Fonts folder, from the first of the places
 # given that has it; says which package to install when none has.
@@ -91,7 +96,7 @@ multi_sz() {
 settings_line() { echo "$mark_format desktop=$1 dpi=$dpi"; }
 
 make_prefix() {
-    local size=$1 face link
+    local size=$1 face tag link
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 </dev/null
@@ -115,6 +120,13 @@ REGEDIT4
 
 [HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts]
 "LogPixels"=dword:$(printf '%08x' "$dpi")
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Uniscribe\\Fallback]
+REG
+        for tag in "${uniscribe_scripts[@]}"; do
+            printf '"%s"="%s"\n' "$tag" "$cjk_face"
+        done
+        cat <<REG
 
 [HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]
 REG

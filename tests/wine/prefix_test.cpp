@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include "wintest.h"
+
 namespace {
 
 // The DPI this run's prefix was made at: the fixture's, else the one the
@@ -92,6 +94,28 @@ TEST(PrefixTest, DialogAndControlFacesDrawChineseJapaneseAndKorean)
                                                 << " draw the same picture";
         }
     }
+}
+
+// Edit controls (the popup's sender and subject) draw through Uniscribe,
+// whose fallback for a script the face lacks is set apart from the link.
+TEST(PrefixTest, EditControlsDrawChineseJapaneseAndKorean)
+{
+    HFONT font = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0,
+                             0, "MS Sans Serif");
+    HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_POPUP | WS_VISIBLE | WS_BORDER, 40, 40, 120, 24,
+                                nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(edit, nullptr);
+    SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    std::vector<std::vector<COLORREF>> pictures;
+    for (const wchar_t* text : {L"\x65E5", L"\x672C", L"\x3042", L"\xD55C"}) {
+        SetWindowTextW(edit, text);
+        pictures.push_back(wintest::CaptureClient(edit).data);
+        for (size_t j = 0; j + 1 < pictures.size(); ++j)
+            EXPECT_NE(pictures.back(), pictures[j]) << "characters " << j << " and "
+                                                    << pictures.size() - 1 << " look the same";
+    }
+    DestroyWindow(edit);
+    DeleteObject(font);
 }
 
 TEST(PrefixTest, FileNamesOutsideAsciiCanBeMadeAndFound)
