@@ -46,10 +46,8 @@ done
 
 # ---------------------------------------------------------------- Wine set-up
 export WINEPREFIX=$BUILD_DIR/demo-prefix
-export WINEARCH=win32
-export WINEDEBUG=-all
-# No Mono or Gecko installer prompts in a fresh prefix.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No crash dialog, no Mono or Gecko installer prompts in a fresh prefix.
+. "$repo/tests/wine/env.sh"
 log=$BUILD_DIR/demo-wine.log
 shot=$BUILD_DIR/demo-screenshot.png
 tray_shot=$BUILD_DIR/demo-screenshot-tray.png

@@ -26,7 +26,9 @@ suite=trixie
 runs_i386() { "$probe" --version >/dev/null 2>&1; }
 
 [ -e "$probe" ] || exit 0
-runs_i386 && exit 0
+# Registered already (this boot), with the server at hand: nothing to do.
+[ -e "$entry" ] && [ -x /usr/lib/wine/wineserver64 ] && runs_i386 && exit 0
+runs_i386 && [ ! -e "$entry" ] && exit 0
 [ "$(id -u)" = 0 ] || die "this machine cannot run i386 programs; run tools/setup.sh once as root to set up their emulation"
 
 # The emulator, once per machine.
@@ -48,6 +50,14 @@ if [ ! -x "$emulator" ]; then
   dpkg-deb -x "$work"/qemu-user_*.deb "$work/root"
   mkdir -p "$(dirname "$emulator")"
   install -m 755 "$work/root/usr/bin/qemu-i386" "$emulator"
+fi
+
+# The native Wine server (tests/wine/env.sh picks it): the emulator cannot
+# trace processes, which the server does to reach their memory.
+if [ ! -x /usr/lib/wine/wineserver64 ]; then
+  say "installing wine64 for its native Wine server"
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends wine64 >/dev/null \
+    || die "could not install wine64"
 fi
 
 # Hand i386 programs to it (until the next boot).

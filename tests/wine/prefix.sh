@@ -16,8 +16,7 @@
 set -eu
 action=$1
 export WINEPREFIX="$2"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+. "$(dirname "$0")/env.sh"
 
 # Marlett into the prefix's Fonts folder, from wherever this system keeps it.
 marlett() {

@@ -3,6 +3,5 @@
 # prefix: run.sh PREFIX PROGRAM [ARGS...]
 set -eu
 export WINEPREFIX="$1"; shift
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+. "$(dirname "$0")/env.sh"
 exec wine "$@"
