@@ -570,6 +570,18 @@ TEST_F(WatcherResources, CarriesTheHandCursorForTheHyperlink)
     ExpectHandCursor(watcher_->get());
 }
 
+// The programs run in UTF-8, whatever the system's code page.
+TEST(ProgramResources, ManifestsAskForUtf8AsTheAnsiCodePage)
+{
+    for (const char* program : {"Tidbell32.exe", "KWGallery.exe"}) {
+        DataModule module(program);
+        ASSERT_NE(module.get(), nullptr) << program;
+        const std::vector<unsigned char> raw = module.Raw(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24) /* RT_MANIFEST */);
+        const std::string manifest(raw.begin(), raw.end());
+        EXPECT_NE(manifest.find(">UTF-8</activeCodePage>"), std::string::npos) << program;
+    }
+}
+
 TEST(ControlLibraryResources, CarriesHandAndMovingCursors)
 {
     DataModule library("KWCTRL32.dll");

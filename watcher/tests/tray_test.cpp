@@ -15,6 +15,7 @@
 #include "mail_dir.h"
 #include "resource.h"
 #include "settings.h"
+#include "stand_ins.h"
 #include "stored_settings.h"
 #include "tray.h"
 #include "watcher.h"
@@ -35,25 +36,6 @@ BOOL WINAPI RecordSound(LPCSTR sound, HMODULE, DWORD flags)
 }
 
 const char kTestClass[] = "KWMailNotification";
-
-// Ends every stand-in that logged to `log`, found by the process ids its
-// lines begin with: a copy still starting has no window to close yet, and
-// one left running would hold the test's output open.
-void EndStandIns(const std::string& log)
-{
-    FILE* f = std::fopen(log.c_str(), "r");
-    if (!f) return;
-    char line[512];
-    while (std::fgets(line, sizeof line, f)) {
-        const DWORD pid = std::strtoul(line, nullptr, 10);
-        HANDLE process = pid ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid) : nullptr;
-        if (!process) continue;
-        TerminateProcess(process, 0);
-        WaitForSingleObject(process, 5000);
-        CloseHandle(process);
-    }
-    std::fclose(f);
-}
 
 class TrayTest : public ::testing::Test {
 protected:
