@@ -19,6 +19,7 @@
 #include "chores.h"
 #include "classes.h"
 #include "kwctrl32.h"
+#include "widetext.h"
 
 namespace {
 
@@ -185,7 +186,7 @@ void Trace(HDC dc, HPEN pen, std::initializer_list<POINT> points)
 // background it fills.
 void BoxedText(HDC dc, const RECT& box, int x, int y, const char* text)
 {
-    ExtTextOutA(dc, x, y, ETO_OPAQUE | ETO_CLIPPED, &box, text, static_cast<UINT>(strlen(text)), nullptr);
+    KwTextOut(dc, x, y, ETO_OPAQUE | ETO_CLIPPED, &box, text);
 }
 
 // ---------------------------------------------------------------------------
@@ -568,7 +569,7 @@ LRESULT Calendar_EraseBackground(HWND window, HDC dc)
     area.top = kEraseTop;
     if (dc && area.top < area.bottom) {
         const COLORREF oldBack = SetBkColor(dc, GetSysColor(COLOR_WINDOW));
-        ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &area, "", 0, nullptr);
+        KwFillOpaque(dc, &area);
         SetBkColor(dc, oldBack);
     }
     return 0;

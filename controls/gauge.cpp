@@ -9,6 +9,7 @@
 #include "chores.h"
 #include "classes.h"
 #include "kwctrl32.h"
+#include "widetext.h"
 
 namespace {
 
@@ -203,7 +204,7 @@ void PaintFrame(HDC dc, int left, int right, int bottom)
 void FillBlock(HDC dc, const RECT& block, COLORREF colour)
 {
     const COLORREF old = SetBkColor(dc, colour);
-    ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &block, "", 0, nullptr);
+    KwFillOpaque(dc, &block);
     SetBkColor(dc, old);
 }
 
@@ -238,9 +239,9 @@ void PaintPercentage(HDC dc, const RECT& client, int percent)
     // percentage leaves digits of the longer one standing ("100%", then 40,
     // would read "140%").
     const RECT column = {client.right - 30, 0, client.right, client.bottom};
-    ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &column, "", 0, nullptr);
+    KwFillOpaque(dc, &column);
     const int oldMode = SetBkMode(dc, OPAQUE);
-    DrawTextA(dc, label, -1, &text, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    KwDrawText(dc, label, -1, &text, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     SetBkMode(dc, oldMode);
 }
 

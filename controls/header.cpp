@@ -13,14 +13,16 @@
 #include "chores.h"
 #include "classes.h"
 #include "kwctrl32.h"
+#include "widetext.h"
 
 namespace {
 
 // Every new header loads its "MOVING" cursor from the registering module.
 HINSTANCE headerInstance;
 
-// Longest caption a column keeps; a longer text is cut there.
-const size_t kMaxCaption = 255;
+// Longest caption a column keeps, in bytes; a longer text is cut there,
+// between whole characters.
+const int kMaxCaption = 255;
 
 struct HeaderColumn {
     LONG position; // left edge in percent of the client width
@@ -182,9 +184,7 @@ LRESULT Header_SetText(HeaderLock& h, WPARAM index, LPCSTR text)
     if (column->text) LocalFree(column->text);
     column->text = nullptr;
 
-    size_t length = 0;
-    if (text)
-        while (length < kMaxCaption && text[length]) ++length;
+    const size_t length = text ? static_cast<size_t>(KwWholeLength(text, kMaxCaption)) : 0;
     // Zero-filled, so the copy is terminated after `length` characters.
     HLOCAL copy = LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT, length + 1);
     if (copy) {
@@ -355,7 +355,7 @@ void PaintColumn(const HeaderLock& h, HDC dc, const RECT& client, int i)
     if (!text) return;
     const int length = lstrlenA(text);
     SIZE extent = {};
-    GetTextExtentPoint32A(dc, text, length, &extent);
+    KwTextExtent(dc, text, length, &extent);
     const int offset = CaptionOffset(column.align, x0, x1, extent.cx);
 
     const bool pressed = i + 1 == h.data->pressed;
@@ -365,8 +365,7 @@ void PaintColumn(const HeaderLock& h, HDC dc, const RECT& client, int i)
     const int shift = pressed ? 0 : 2;
     SetTextColor(dc, h.data->textColor);
     SetBkColor(dc, h.data->backColor);
-    ExtTextOutA(dc, button.left + offset - shift, button.top - shift, ETO_OPAQUE | ETO_CLIPPED, &button, text, length,
-                nullptr);
+    KwTextOut(dc, button.left + offset - shift, button.top - shift, ETO_OPAQUE | ETO_CLIPPED, &button, text, length);
     LocalUnlock(column.text);
 }
 

@@ -16,6 +16,7 @@
 #include "chores.h"
 #include "classes.h"
 #include "kwctrl32.h"
+#include "widetext.h"
 
 namespace {
 
@@ -67,8 +68,8 @@ int CreateTools()
 
     HDC screen = GetDC(nullptr);
     HGDIOBJ old = SelectObject(screen, tools.font);
-    TEXTMETRICA tm = {};
-    GetTextMetricsA(screen, &tm);
+    TEXTMETRICW tm = {};
+    GetTextMetricsW(screen, &tm);
     SelectObject(screen, old);
     ReleaseDC(nullptr, screen);
     tools.barHeight = tm.tmHeight * 3 / 2;
@@ -101,24 +102,29 @@ HWND StatusChild(HWND bar, int id)
     return IsWindow(shared) ? shared : nullptr;
 }
 
-// Formats into a 255-byte block, cutting longer texts, hands the result to
-// the child and lets the bar repaint before the caller goes on.
+// Formats into a 255-byte block, cutting longer texts between whole
+// characters, hands the result to the child and lets the bar repaint before
+// the caller goes on.
 void UpdateChildText(HWND bar, int id, const char* format, va_list args)
 {
-    LockedGlobalBlock block(kUpdateBlock);
+    LockedGlobalBlock block(kUpdateBlock + kCutSlack);
     if (!block.text()) return;
-    vsnprintf(block.text(), kUpdateBlock, format, args);
-    block.text()[kUpdateBlock - 1] = '\0';
+    vsnprintf(block.text(), block.size(), format, args);
+    EndWhole(block.text(), kUpdateBlock - 1);
     HWND child = StatusChild(bar, id);
     if (child) SetWindowTextA(child, block.text());
     InvalidateRect(bar, nullptr, FALSE);
     MyDialogYield(3);
 }
 
-int ReadChildText(HWND child, char (&text)[kMaxShownText + 1])
+// The child's text, cut between whole characters to the 127 bytes a pane
+// shows.
+using ShownText = char[kMaxShownText + 1 + kCutSlack];
+int ReadChildText(HWND child, ShownText& text)
 {
     text[0] = '\0';
-    return child ? GetWindowTextA(child, text, sizeof text) : 0;
+    if (child) GetWindowTextA(child, text, sizeof text);
+    return EndWhole(text, kMaxShownText);
 }
 
 // " 9:05AM", "12:30PM": the 12-hour clock, hour 0 shown as 12.
@@ -164,7 +170,7 @@ void PaintPane(HWND bar, int left, int right, const char* text, bool centred)
         if (!centred) pane.left += 2;
         const int oldMode = SetBkMode(dc, TRANSPARENT);
         SelectedObject font(dc, tools.font);
-        DrawTextA(dc, text, -1, &pane, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | (centred ? DT_CENTER : 0));
+        KwDrawText(dc, text, -1, &pane, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | (centred ? DT_CENTER : 0));
         SetBkMode(dc, oldMode);
     }
     ReleaseDC(bar, dc);
@@ -177,8 +183,8 @@ void PaintAllPanes(HWND bar)
     GetClientRect(bar, &client);
     const int w = client.right;
 
-    char status[kMaxShownText + 1];
-    char count[kMaxShownText + 1];
+    ShownText status;
+    ShownText count;
     ReadChildText(StatusChild(bar, IDC_STATUSTEXT), status);
     if (ReadChildText(StatusChild(bar, IDC_STATUSCOUNT), count) > 0) {
         PaintPane(bar, 4, w - 192, status, false);

@@ -9,6 +9,7 @@
 #include "chores.h"
 #include "classes.h"
 #include "kwctrl32.h"
+#include "widetext.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ void FormatDate(const SYSTEMTIME& moment, char* text, size_t size)
 SIZE TextSize(HDC dc, const char* text)
 {
     SIZE size = {};
-    GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
+    KwTextExtent(dc, text, -1, &size);
     return size;
 }
 
@@ -75,7 +76,7 @@ SIZE TextSize(HDC dc, const char* text)
 // y, clipped to `clip`.
 void DrawCentred(HDC dc, const char* text, SIZE size, int width, int y, const RECT& clip)
 {
-    ExtTextOutA(dc, (width - size.cx) / 2, y, ETO_CLIPPED, &clip, text, lstrlenA(text), nullptr);
+    KwTextOut(dc, (width - size.cx) / 2, y, ETO_CLIPPED, &clip, text);
 }
 
 void DrawSunkenFrame(HDC dc, int width, int height)
@@ -100,7 +101,7 @@ void TimeDisplay_Draw(const TimeDisplayData& data, HDC dc, const RECT& client)
 
     SetTextColor(dc, kTimeColor);
     SetBkColor(dc, kGround);
-    ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &client, "", 0, nullptr);
+    KwFillOpaque(dc, &client);
     DrawSunkenFrame(dc, width, height);
 
     char text[64];

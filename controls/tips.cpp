@@ -11,6 +11,7 @@
 #include "chores.h"
 #include "classes.h"
 #include "kwctrl32.h"
+#include "widetext.h"
 
 namespace {
 
@@ -200,9 +201,14 @@ HFONT MakeTipFont()
     return CreateFontA(-8, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0, "Helv");
 }
 
-int ReadTipText(HWND tip, char (&text)[kMaxTipText + 1])
+// The tip's text, cut between whole characters to the 127 bytes a tip
+// shows.
+using TipText = char[kMaxTipText + 1 + kCutSlack];
+int ReadTipText(HWND tip, TipText& text)
 {
-    return GetWindowTextA(tip, text, sizeof text);
+    text[0] = '\0';
+    GetWindowTextA(tip, text, sizeof text);
+    return EndWhole(text, kMaxTipText);
 }
 
 // Refuses a missing control, one whose class can't be read, another tip
@@ -216,7 +222,7 @@ LRESULT Tip_Create(HWND tip, const CREATESTRUCTA* cs)
     char className[32];
     if (!GetClassNameA(control, className, sizeof className)) return -1;
     if (lstrcmpiA(className, KW_TIP_CLASS) == 0) return -1;
-    char text[kMaxTipText + 1];
+    TipText text;
     const int length = ReadTipText(tip, text);
     if (length <= 0) return -1;
 
@@ -224,7 +230,7 @@ LRESULT Tip_Create(HWND tip, const CREATESTRUCTA* cs)
     HDC dc = GetDC(tip);
     HFONT font = MakeTipFont();
     HGDIOBJ oldFont = SelectObject(dc, font);
-    GetTextExtentPoint32A(dc, text, length, &extent);
+    KwTextExtent(dc, text, length, &extent);
     SelectObject(dc, oldFont);
     DeleteObject(font);
     ReleaseDC(tip, dc);
@@ -276,11 +282,11 @@ void Tip_Paint(HWND tip, HDC dc)
     Rectangle(dc, 0, 0, w - 1, h - 1);
 
     const int oldMode = SetBkMode(dc, TRANSPARENT);
-    char text[kMaxTipText + 1];
+    TipText text;
     const int length = ReadTipText(tip, text);
     HGDIOBJ oldFont = SelectObject(dc, font);
     RECT clip = {0, 0, w - 1, h - 1};
-    ExtTextOutA(dc, 6, 3, ETO_CLIPPED, &clip, text, length, nullptr);
+    KwTextOut(dc, 6, 3, ETO_CLIPPED, &clip, text, length);
 
     MoveToEx(dc, 1, h - 1, nullptr);
     LineTo(dc, w - 1, h - 1);

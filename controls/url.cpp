@@ -10,6 +10,7 @@
 #include "chores.h"
 #include "classes.h"
 #include "kwctrl32.h"
+#include "widetext.h"
 
 #include <shellapi.h>
 #include <windowsx.h>
@@ -60,9 +61,10 @@ HFONT CreateLinkFont()
 
 void SetLink(URLData* data, const char* link)
 {
-    // A longer link is cut to the 254 characters the field holds.
-    lstrcpynA(data->link, link, kLinkSize);
-    lstrcpynA(data->text, data->link, kTextSize);
+    // A longer link is cut to the 254 bytes the field holds, between whole
+    // characters.
+    KwCopyWhole(data->link, link, kLinkSize);
+    KwCopyWhole(data->text, data->link, kTextSize);
 }
 
 LRESULT URL_Create(HWND window)
@@ -101,14 +103,14 @@ void URL_Paint(HWND window)
     if (dc && data) {
         SetTextColor(dc, data->pressed ? kPressedColour : kNormalColour);
         char line[kPaintSize];
-        lstrcpynA(line, data->text, sizeof line);
+        KwCopyWhole(line, data->text, sizeof line);
         // The background mode stays opaque: the cells behind the characters
         // take the face colour, the rest of the client area is left alone.
         SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
         const HGDIOBJ previousFont = data->font ? SelectObject(dc, data->font) : nullptr;
         RECT client;
         GetClientRect(window, &client);
-        DrawTextExA(dc, line, -1, &client, DT_WORDBREAK, nullptr);
+        KwDrawText(dc, line, -1, &client, DT_WORDBREAK);
         if (previousFont) SelectObject(dc, previousFont);
     }
     EndPaint(window, &ps);
@@ -135,7 +137,7 @@ void URL_Release(HWND window, LPARAM position)
         // opens nothing.
         POINT point = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
         ClientToScreen(window, &point);
-        if (WindowFromPoint(point) == window) lstrcpynA(link, data->link, sizeof link);
+        if (WindowFromPoint(point) == window) KwCopyWhole(link, data->link, sizeof link);
         data->pressed = 0;
     }
     // The block is unlocked before the shell runs: it may dispatch messages,
@@ -166,7 +168,7 @@ void URL_Command(HWND window, WPARAM wParam)
     {
         LockedData data(window);
         if (!data) return;
-        lstrcpynA(link, data->link, sizeof link);
+        KwCopyWhole(link, data->link, sizeof link);
     }
     ClipCopy(window, link);
 }
