@@ -9,6 +9,7 @@
 
 #include "chores.h"
 #include "classes.h"
+#include "dpimetrics.h"
 #include "kwctrl32.h"
 #include "widetext.h"
 
@@ -40,11 +41,15 @@ struct URLData {
 // no data (its block could not be made at creation).
 using LockedData = LockedWindowBlock<URLData>;
 
-HFONT CreateLinkFont()
+// The link font's cell, in pixels at 96 DPI.
+constexpr int kFontHeight = 18;
+constexpr int kFontWidth = 6;
+
+HFONT CreateLinkFont(UINT dpi)
 {
     LOGFONTA record = {};
-    record.lfHeight = 18;
-    record.lfWidth = 6;
+    record.lfHeight = KwScale(kFontHeight, dpi);
+    record.lfWidth = KwScale(kFontWidth, dpi);
     record.lfWeight = 500;
     record.lfItalic = TRUE;
     record.lfUnderline = TRUE;
@@ -76,11 +81,29 @@ LRESULT URL_Create(HWND window)
         if (block) GlobalFree(block);
         return 1;
     }
-    data->font = CreateLinkFont();
+    data->font = CreateLinkFont(KwWindowDpi(window));
     SetLink(data, kDefaultLink);
     GlobalUnlock(block);
     SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(block));
     return 1;
+}
+
+// The window's DPI changed: the font is made again for it, the new one
+// before the old one goes.
+void URL_DpiChanged(HWND window)
+{
+    LockedData data(window);
+    if (!data) return;
+    const HFONT font = CreateLinkFont(KwWindowDpi(window));
+    if (data->font) DeleteObject(data->font);
+    data->font = font;
+    InvalidateRect(window, nullptr, FALSE);
+}
+
+LRESULT URL_GetFont(HWND window)
+{
+    LockedData data(window);
+    return data ? reinterpret_cast<LRESULT>(data->font) : 0;
 }
 
 void URL_Destroy(HWND window)
@@ -193,6 +216,8 @@ LRESULT CALLBACK URLProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     case WM_MOUSEMOVE:     return 0;
     case WM_NCDESTROY:     URL_Destroy(window); return 0;
     case URLM_SETLINK:     URL_SetLink(window, lParam); return 0;
+    case WM_DPICHANGED_AFTERPARENT: URL_DpiChanged(window); return 0;
+    case WM_GETFONT:       return URL_GetFont(window);
     // A double click's second press comes as WM_LBUTTONDBLCLK, which is left
     // to default processing: the second release opens the link again.
     default:               return DefWindowProcA(window, message, wParam, lParam);
