@@ -240,8 +240,10 @@ void HoldAnnouncement()
 void ScanAndAnnounce(HWND window)
 {
     PauseScanning(window);
-    // This scan sees every change made so far.
+    // This scan sees every change made so far. A directory being removed
+    // is let go of first, so that the watch does not keep it from going.
     scanWanted = false;
+    ChangeWatchFollow(mailDir);
     ScanMailDir(mailDir, mailExt, 0);
 
     char tip[kTipSize];
