@@ -71,6 +71,8 @@ TEST_F(WatcherProgramTest, MailArrivesIsTakenInAndTheWatcherEnds)
     mail.Write("3.CNM", "Cleo Park <cleo@example.com>", "Minutes");
     HWND popup = wintest::WaitForWindow("#32770", "New Mail!!", 15000, watcher.pid);
     ASSERT_TRUE(popup);
+    // The window exists before its texts: read it once it shows a record.
+    ASSERT_TRUE(wintest::PumpUntil([&] { return Text(popup, 1020) == "1 of 1"; }, 5000));
     EXPECT_TRUE(ShowsTip("3 New Mail Messages"));
     EXPECT_EQ(Text(popup, 1014), "Cleo Park <cleo@example.com>");
     EXPECT_EQ(Text(popup, 1016), "Minutes");
