@@ -8,10 +8,13 @@
  * The rescan only appends to newList: a message the client takes in while
  * the popup is open stays listed until the popup closes. The popup plays no
  * sound; mail that arrives meanwhile is known by then and is not announced
- * again.
+ * again. Like the tray window's tick, the rescan does not wait for the
+ * interval when the mail directory has signalled a change or a scan was
+ * asked for (the machine resumed).
  */
 #include <cstdio>
 
+#include "changewatch.h"
 #include "display.h"
 #include "kwctrl32.h"
 #include "mail.h"
@@ -105,9 +108,22 @@ INT_PTR Popup_Close(HWND dialog)
     return TRUE;
 }
 
+// Takes the change signal and a scan asked for meanwhile; true when either
+// was there.
+bool ScanIsWanted()
+{
+    bool wanted = scanWanted;
+    scanWanted = false;
+    if (ChangeWatchSignalled()) {
+        ChangeWatchRearm();
+        wanted = true;
+    }
+    return wanted;
+}
+
 INT_PTR Popup_Rescan(HWND dialog)
 {
-    if (std::time(nullptr) - popupScanTime < scanInterval) return TRUE;
+    if (!ScanIsWanted() && std::time(nullptr) - popupScanTime < scanInterval) return TRUE;
     // No tick may arrive while the scan lets messages through.
     KillTimer(dialog, IDT_POPUP);
     ScanMailDir(mailDir, mailExt, 1);

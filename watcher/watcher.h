@@ -17,13 +17,26 @@ constexpr UINT WM_RESETTRAYICON = WM_APP + 0x6A;
 constexpr UINT TRAY_ICON_ID = 0x8065;
 constexpr UINT WM_TRAYNOTIFY = WM_APP + 0x64;
 constexpr UINT IDT_SCAN = 999;
+// One-shot scan on the tray window, started when the mail directory
+// changed (after a short quiet) or the machine resumed.
+constexpr UINT IDT_CHANGE = 997;
 
 extern HINSTANCE appInstance;
 // The tray window's handle, recorded by its creation handler once the
 // settings are loaded; null before that.
 extern HWND trayWindow;
 
+// Set when a scan is wanted sooner than the interval (the directory
+// changed, the machine resumed) while the tray window's own scanning is
+// stopped for a popup; the popup's rescan, or the tray window once it scans
+// again, takes it.
+extern bool scanWanted;
+
 LRESULT CALLBACK MailWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The message loop saw the mail directory's change signal: takes it and
+// has the tray window scan once the directory is quiet.
+void MailDirectoryChanged();
 
 // Adds, changes or removes the tray icon. A given icon is destroyed once
 // the shell has it; the tip is cut to 63 characters.

@@ -75,6 +75,8 @@ TEST_F(WatcherProgramTest, MailArrivesIsTakenInAndTheWatcherEnds)
     mail.Write("3.CNM", "Cleo Park <cleo@example.com>", "Minutes");
     HWND popup = wintest::WaitForWindow("#32770", "New Mail!!", 15000, watcher.pid);
     ASSERT_TRUE(popup);
+    // The window exists before its texts: read it once it shows a record.
+    ASSERT_TRUE(wintest::PumpUntil([&] { return Text(popup, 1020) == "1 of 1"; }, 5000));
     EXPECT_TRUE(ShowsTip("3 New Mail Messages"));
     EXPECT_EQ(Text(popup, 1014), "Cleo Park <cleo@example.com>");
     EXPECT_EQ(Text(popup, 1016), "Minutes");
@@ -139,6 +141,30 @@ struct NamedFiles {
         WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
         CloseHandle(file);
         return written == text.size();
+    }
+};
+
+// The watcher with a scan interval of a minute and the popup on, so that a
+// popup sooner than that comes from the directory's change signal.
+class ChangeWatchTest : public WatcherProgramTest {
+protected:
+    void SetUp() override
+    {
+        WatcherProgramTest::SetUp();
+        stored::SetNumber(stored::kKey, "Scan Interval", 60);
+        stored::SetText(stored::kKey, "Popup Notification", "Yes");
+    }
+    // The next popup, read and closed; its subject and position texts.
+    bool TakePopup(DWORD timeoutMs, std::string* subject, std::string* position)
+    {
+        HWND popup = wintest::WaitForWindow("#32770", "New Mail!!", timeoutMs, watcher.pid);
+        // Read once it shows a record: the window exists before its texts.
+        if (!popup || !wintest::PumpUntil([&] { return Text(popup, 1020).find(" of ") != std::string::npos; }, 5000))
+            return false;
+        *subject = Text(popup, 1016);
+        *position = Text(popup, 1020);
+        PostMessageA(popup, WM_COMMAND, IDOK, 0);
+        return wintest::PumpUntil([&] { return !IsWindow(popup); }, 5000);
     }
 };
 
@@ -217,4 +243,25 @@ TEST_F(WatcherProgramTest, NamesAndTextInAnyScriptAreCountedShownAndOpened)
     EXPECT_EQ(opened, paths);
     SetEnvironmentVariableA("CORVID_STANDIN_LOG", nullptr);
     EndStandIns(log);
+}
+
+TEST_F(ChangeWatchTest, NewFilesAreAnnouncedLongBeforeTheIntervalAndOnceWhole)
+{
+    StartWatcher();
+    ASSERT_TRUE(wintest::WaitForWindow("KWMailNotification", nullptr, 15000, watcher.pid));
+    wintest::PumpFor(1000);
+    std::string subject, position;
+    mail.Write("1.CNM", "Ann <ann@example.com>", "Quick");
+    ASSERT_TRUE(TakePopup(5000, &subject, &position));
+    EXPECT_EQ(subject, "Quick");
+
+    // Written over two seconds: every write signals, the unfinished header
+    // is left alone, and the whole message is announced once.
+    wintest::Process writer =
+        wintest::StartProcess(wintest::StandInPath(), "--write \"" + mail.File("s.CNM") + "\" 2");
+    ASSERT_TRUE(TakePopup(10000, &subject, &position));
+    EXPECT_EQ(subject, "Written over 2 s");
+    EXPECT_EQ(position, "1 of 1");
+    EXPECT_FALSE(wintest::WaitForWindow("#32770", "New Mail!!", 2000, watcher.pid)) << "announced again";
+    wintest::KillProcess(writer);
 }
