@@ -12,6 +12,7 @@
 #include <cstring>
 #include <new>
 
+#include "dpimetrics.h"
 #include "kwctrl32.h"
 #include "resource.h"
 #include "watcher.h"
@@ -44,11 +45,13 @@ int VersionText(char (&text)[kLineSize])
     return length < 0 ? 0 : (length < kLineSize ? length : kLineSize - 1);
 }
 
-HFONT CreateTitleFont()
+// The version line's font: 36 by 18 pixels at 96 DPI, grown with the
+// box's DPI like the dialog-unit layout around it.
+HFONT CreateTitleFont(UINT dpi)
 {
     LOGFONTA record = {};
-    record.lfHeight = 36;
-    record.lfWidth = 18;
+    record.lfHeight = KwScale(36, dpi);
+    record.lfWidth = KwScale(18, dpi);
     record.lfWeight = FW_BOLD;
     record.lfItalic = TRUE;
     record.lfCharSet = ANSI_CHARSET;
@@ -61,15 +64,14 @@ HFONT CreateTitleFont()
     return CreateFontIndirectA(&record);
 }
 
-void SetIcons(HWND dialog)
+// The logo drawn at twice its size, for boxes at 150% and more, where the
+// 60 x 96 picture stretched over the button would show blocks.
+constexpr UINT kLargeLogoDpi = 144;
+
+HBITMAP LoadLogo(UINT dpi)
 {
-    // Shared icons: the system frees them, the box must not.
-    const HANDLE big = LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_ABOUT), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                  GetSystemMetrics(SM_CYICON), LR_SHARED);
-    const HANDLE small = LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_ABOUT), IMAGE_ICON,
-                                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED);
-    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-    SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+    return LoadTransparentBitmap(appInstance, dpi >= kLargeLogoDpi ? IDB_LOGO2X : IDB_LOGO,
+                                 GetSysColor(COLOR_BTNFACE));
 }
 
 // Gives back everything the box made; safe to call more than once.
@@ -100,9 +102,10 @@ BOOL About_Open(HWND dialog)
     }
     SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(box));
 
-    box->logoBitmap = LoadTransparentBitmap(appInstance, IDB_LOGO, GetSysColor(COLOR_BTNFACE));
-    SetIcons(dialog);
-    box->titleFont = CreateTitleFont();
+    const UINT dpi = KwWindowDpi(dialog);
+    box->logoBitmap = LoadLogo(dpi);
+    SetDialogIcons(dialog, IDI_ABOUT);
+    box->titleFont = CreateTitleFont(dpi);
     char version[kLineSize];
     box->slideCount = VersionText(version);
     box->scrollOffset = 0;
@@ -210,6 +213,7 @@ void About_Command(HWND dialog, WPARAM wParam)
 void About_Destroy(HWND dialog)
 {
     // Whatever way the box goes, nothing it made stays behind.
+    ReleaseDialogIcons(dialog);
     AboutBox* box = BoxOf(dialog);
     if (!box) return;
     ReleaseBox(dialog, box);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "dpimetrics.h"
 #include "kwctrl32.h"
 #include "mail_dir.h"
 #include "resource.h"
@@ -100,6 +101,48 @@ TEST_F(AboutBoxTest, TwoBoxesAtOnceKeepTheirOwnLineAndFont)
     HGDIOBJ title = HGDIOBJ(SendDlgItemMessageA(second, IDC_ABOUT_VERSION, WM_GETFONT, 0, 0));
     EXPECT_GT(GetObjectA(title, sizeof font, &font), 0);
     EXPECT_EQ(Tick(second), std::string(12, ' ') + "Ti");
+}
+
+// The size of an icon's image; 0 for a handle that is not an icon (any
+// more).
+int IconWidth(HICON icon)
+{
+    ICONINFO info = {};
+    if (!icon || !GetIconInfo(icon, &info)) return 0;
+    BITMAP mask = {};
+    GetObjectA(info.hbmMask, sizeof mask, &mask);
+    if (info.hbmMask) DeleteObject(info.hbmMask);
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    return mask.bmWidth;
+}
+
+// The tray icon comes at the small-icon size for the screen's DPI, the
+// box's caption icons at the sizes for its own, and the box frees them when
+// it goes.
+TEST_F(AboutBoxTest, TrayAndCaptionIconsComeAtTheSizesOfTheDpi)
+{
+    for (int id : {IDI_IDLE, IDI_NEWMAIL}) {
+        HICON tray = LoadTrayIcon(id);
+        EXPECT_EQ(IconWidth(tray), KwSystemMetric(SM_CXSMICON, KwScreenDpi())) << "tray icon " << id;
+        if (tray) DestroyIcon(tray);
+    }
+
+    HWND box = Open();
+    ASSERT_TRUE(box);
+    const UINT dpi = KwWindowDpi(box);
+    const struct {
+        WPARAM which;
+        int metric;
+    } captions[] = {{ICON_SMALL, SM_CXSMICON}, {ICON_BIG, SM_CXICON}};
+    std::vector<HICON> icons;
+    for (const auto& caption : captions) {
+        HICON icon = reinterpret_cast<HICON>(SendMessageA(box, WM_GETICON, caption.which, 0));
+        EXPECT_EQ(IconWidth(icon), KwSystemMetric(caption.metric, dpi)) << "caption icon " << caption.which;
+        icons.push_back(icon);
+    }
+    DestroyWindow(box);
+    boxes.clear();
+    for (HICON icon : icons) EXPECT_EQ(IconWidth(icon), 0) << "an icon outlived its box";
 }
 
 // The box of a running watcher, opened with its tray menu's "&About" and
