@@ -45,13 +45,40 @@ int VersionText(char (&text)[kLineSize])
     return length < 0 ? 0 : (length < kLineSize ? length : kLineSize - 1);
 }
 
-// The version line's font: 36 by 18 pixels at 96 DPI, grown with the
-// box's DPI like the dialog-unit layout around it.
-HFONT CreateTitleFont(UINT dpi)
+// A 96-DPI pixel count of the box grown as its dialog units have grown:
+// by the height of the dialog font now over its height at 96 DPI. The
+// version line is sized in dialog units, which follow that height rather
+// than the DPI itself (a font's height rounds in steps of its own), so a
+// title scaled by the DPI alone can outgrow its line.
+int ScaledLikeDialogUnits(HWND dialog, UINT dpi, int value)
+{
+    if (dpi == kKwBaseDpi) return value;
+    RECT unit = {0, 0, 4, 8};
+    LOGFONTA record = {};
+    const HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(dialog, WM_GETFONT, 0, 0));
+    if (!MapDialogRect(dialog, &unit) || !font || !GetObjectA(font, sizeof record, &record)) return KwScale(value, dpi);
+    record.lfHeight = MulDiv(record.lfHeight, kKwBaseDpi, dpi);
+    record.lfWidth = MulDiv(record.lfWidth, kKwBaseDpi, dpi);
+    int heightAt96 = 0;
+    if (const HFONT font96 = CreateFontIndirectA(&record)) {
+        if (const HDC screen = GetDC(nullptr)) {
+            const HGDIOBJ old = SelectObject(screen, font96);
+            TEXTMETRICA metrics = {};
+            if (GetTextMetricsA(screen, &metrics)) heightAt96 = metrics.tmHeight;
+            SelectObject(screen, old);
+            ReleaseDC(nullptr, screen);
+        }
+        DeleteObject(font96);
+    }
+    return heightAt96 > 0 ? MulDiv(value, unit.bottom, heightAt96) : KwScale(value, dpi);
+}
+
+// The version line's font: 36 by 18 pixels at 96 DPI, grown with the box.
+HFONT CreateTitleFont(HWND dialog, UINT dpi)
 {
     LOGFONTA record = {};
-    record.lfHeight = KwScale(36, dpi);
-    record.lfWidth = KwScale(18, dpi);
+    record.lfHeight = ScaledLikeDialogUnits(dialog, dpi, 36);
+    record.lfWidth = ScaledLikeDialogUnits(dialog, dpi, 18);
     record.lfWeight = FW_BOLD;
     record.lfItalic = TRUE;
     record.lfCharSet = ANSI_CHARSET;
@@ -105,7 +132,7 @@ BOOL About_Open(HWND dialog)
     const UINT dpi = KwWindowDpi(dialog);
     box->logoBitmap = LoadLogo(dpi);
     SetDialogIcons(dialog, IDI_ABOUT);
-    box->titleFont = CreateTitleFont(dpi);
+    box->titleFont = CreateTitleFont(dialog, dpi);
     char version[kLineSize];
     box->slideCount = VersionText(version);
     box->scrollOffset = 0;

@@ -99,9 +99,11 @@ INT_PTR Popup_Init(HWND dialog)
     // over; the rest still runs, on a window that is never shown.
     if (ListCount(newList) == 0) EndDialog(dialog, 1);
     SetFocus(GetDlgItem(dialog, IDOK));
-    SetPopupIcons(dialog);
     SetPopupFont(dialog);
     RefreshPopup(dialog);
+    // After the texts: loading icons at the DPI's sizes takes a moment,
+    // and whoever finds the new popup reads its texts at once.
+    SetPopupIcons(dialog);
     SetForegroundWindow(dialog);
     StartRescanTimer(dialog);
     return TRUE;

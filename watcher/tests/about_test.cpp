@@ -157,9 +157,14 @@ TEST(RunningWatcher, AboutBoxOpensFromTheTrayMenuAndClosesByEnterOkAndCaption)
         ~Ending() { wintest::KillProcess(watcher), stored::Clear(); }
     } ending{watcher};
     HWND tray = wintest::WaitForWindow(MAIL_WINDOW_CLASS, nullptr, 15000, watcher.pid);
+    // A box takes input once its modal loop runs: it is shown and its
+    // first tick has drawn the version line. A click posted before then
+    // may reach a button that cannot take the focus yet and be lost.
     const auto open = [&] {
         PostMessageA(tray, WM_COMMAND, IDM_ABOUT, 0);
-        return wintest::WaitForWindow("#32770", "About Tidbell", 10000, watcher.pid);
+        HWND box = wintest::WaitForWindow("#32770", "About Tidbell", 10000, watcher.pid);
+        wintest::PumpUntil([&] { return IsWindowVisible(box) && !Text(box, IDC_ABOUT_VERSION).empty(); }, 5000);
+        return box;
     };
     const auto closes = [](HWND box) { return wintest::PumpUntil([&] { return !IsWindow(box); }, 5000); };
     const auto press = [](HWND box, WPARAM key) {  // to the control that has the focus
