@@ -16,6 +16,7 @@
 
 #include "changewatch.h"
 #include "display.h"
+#include "dpimetrics.h"
 #include "mail.h"
 #include "popup.h"
 #include "resource.h"
@@ -502,22 +503,42 @@ BOOL SetTrayIcon(HWND window, DWORD operation, UINT id, HICON icon, const char* 
     return result;
 }
 
+HICON LoadIconAtSize(int resourceId, int size)
+{
+    // Never LR_SHARED: the shared cache hands back the first size it loaded,
+    // whatever size is asked for later.
+    return static_cast<HICON>(
+        LoadImageA(appInstance, MAKEINTRESOURCEA(resourceId), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
+// The notification area shows small icons, at the DPI of the screen that
+// holds the taskbar; an image of that size is picked from the icon rather
+// than a 32-pixel one that the shell would shrink.
 HICON LoadTrayIcon(int resourceId)
 {
-    return static_cast<HICON>(
-        LoadImageA(appInstance, MAKEINTRESOURCEA(resourceId), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
+    return LoadIconAtSize(resourceId, KwSystemMetric(SM_CXSMICON, KwScreenDpi()));
+}
+
+void SetDialogIcons(HWND dialog, int iconId)
+{
+    const UINT dpi = KwWindowDpi(dialog);
+    SendMessageA(dialog, WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(LoadIconAtSize(iconId, KwSystemMetric(SM_CXSMICON, dpi))));
+    SendMessageA(dialog, WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(LoadIconAtSize(iconId, KwSystemMetric(SM_CXICON, dpi))));
 }
 
 void SetDialogIcons(HWND dialog)
 {
-    // Shared icons: the system keeps them, so nothing is destroyed with the
-    // dialog.
-    HANDLE bigIcon = LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                GetSystemMetrics(SM_CYICON), LR_SHARED);
-    HANDLE smallIcon = LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
-                                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED);
-    SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
-    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+    SetDialogIcons(dialog, IDI_APP);
+}
+
+void ReleaseDialogIcons(HWND dialog)
+{
+    for (WPARAM which : {ICON_SMALL, ICON_BIG}) {
+        const HICON icon = reinterpret_cast<HICON>(SendMessageA(dialog, WM_SETICON, which, 0));
+        if (icon) DestroyIcon(icon);
+    }
 }
 
 LRESULT CALLBACK MailWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

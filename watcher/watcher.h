@@ -41,15 +41,23 @@ void MailDirectoryChanged();
 // Adds, changes or removes the tray icon. A given icon is destroyed once
 // the shell has it; the tip is cut to 63 characters.
 BOOL SetTrayIcon(HWND window, DWORD operation, UINT id, HICON icon, const char* tip);
-// One of the tray icons (the idle or the new-mail picture), loaded afresh.
+// One of the watcher's icons with its size x size image (or the nearest,
+// scaled), loaded afresh: the caller destroys it.
+HICON LoadIconAtSize(int resourceId, int size);
+// One of the tray icons (the idle or the new-mail picture), loaded afresh
+// at the small-icon size for the screen's DPI.
 HICON LoadTrayIcon(int resourceId);
 // Sets the watcher's own icon (NIM_ADD or NIM_MODIFY) to one of its
 // pictures and a tip, and remembers both, so the icon can be put back as it
 // was when the shell's taskbar is created anew.
 void ShowTrayIcon(HWND window, DWORD operation, int iconId, const char* tip);
 
-// The application icon as a dialog's small and big caption icon.
+// An icon (the application's unless told) as a dialog's small and big
+// caption icon, at the sizes for the dialog's DPI. The dialog owns them:
+// ReleaseDialogIcons, when it is destroyed, takes them back and frees them.
 void SetDialogIcons(HWND dialog);
+void SetDialogIcons(HWND dialog, int iconId);
+void ReleaseDialogIcons(HWND dialog);
 
 // Plays the new-mail sound unless the sound setting says "None".
 void PlayNewMailSound();
