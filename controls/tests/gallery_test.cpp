@@ -17,12 +17,6 @@
 
 namespace {
 
-// The checks of text that the library's controls draw themselves (the
-// calendar's day names, the status bar's and the tips' text heights) hold
-// at 96 DPI, and at 144 and 192 DPI once the controls scale their metrics
-// and fonts with the DPI; until then they run at 96 DPI only.
-constexpr bool kLibraryScalesWithDpi = false;
-
 const char kGalleryClass[] = "KWGalleryWindow";
 
 struct ClassSearch {
@@ -359,11 +353,9 @@ TEST_F(GalleryTest, ShowsEveryClassPaintedSideBySideAndClosesWithCodeZero)
     EXPECT_GT(shown.CountColor(GetSysColor(COLOR_INFOBK)), 0);
     EXPECT_EQ(shown.At(0, shown.height / 2), RGB(0, 0, 0));
     // Its text, inside the frame, about DPI/96 times its height at 96 DPI.
-    if (kLibraryScalesWithDpi || dpi == kKwBaseDpi) {
-        const RECT inside = {1, 1, shown.width - 1, shown.height - 1};
-        const int height = InkSpan(shown, inside, true).length();
-        EXPECT_NEAR(height, KwScale(kTipInkHeightAt96, dpi), 1 + kTipInkHeightAt96 * dpi / 960) << "tip text";
-    }
+    const RECT inside = {1, 1, shown.width - 1, shown.height - 1};
+    const int height = InkSpan(shown, inside, true).length();
+    EXPECT_NEAR(height, KwScale(kTipInkHeightAt96, dpi), 1 + kTipInkHeightAt96 * dpi / 960) << "tip text";
     SetCursorPos(0, 0);
 
     PostMessageA(window_, WM_CLOSE, 0, 0);
@@ -410,7 +402,6 @@ TEST_F(GalleryTest, TextsAreWholeInTheDialogFontOfTheDpi)
 TEST_F(GalleryTest, LibraryTextsStandWholeAndGrowWithTheDpi)
 {
     const UINT dpi = KwScreenDpi();
-    if (!kLibraryScalesWithDpi && dpi != kKwBaseDpi) GTEST_SKIP() << "the controls do not scale with the DPI yet";
     const wintest::Pixels screen = PaintedScreen();
 
     const std::vector<HWND> calendars = Descendants(window_, KW_CALENDAR_CLASS);
