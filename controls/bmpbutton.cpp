@@ -10,6 +10,7 @@
  */
 #include "chores.h"
 #include "classes.h"
+#include "dpimetrics.h"
 #include "kwctrl32.h"
 
 namespace {
@@ -146,11 +147,14 @@ void DrawImage(HDC dc, HBITMAP image, const RECT& r)
 
 void BmpButton_Paint(HWND window, HDC dc, const ButtonData& button)
 {
+    // A pressed face moves one pixel right and down at 96 DPI; the focus
+    // rectangle stands two pixels in.
+    const UINT dpi = KwWindowDpi(window);
     RECT whole;
     GetClientRect(window, &whole);
     RECT inner = whole;
-    inner.left += 1;
-    inner.top += 1;
+    inner.left += KwScale(1, dpi);
+    inner.top += KwScale(1, dpi);
     const bool focused = button.hasFocus != 0;
     const RECT* last = &whole;
 
@@ -188,7 +192,7 @@ void BmpButton_Paint(HWND window, HDC dc, const ButtonData& button)
 
     if (focused) {
         RECT focus = *last;
-        InflateRect(&focus, -2, -2);
+        InflateRect(&focus, -KwScale(2, dpi), -KwScale(2, dpi));
         DrawFocusRect(dc, &focus);
     }
 }

@@ -18,7 +18,9 @@
 
 #include "chores.h"
 #include "classes.h"
+#include "dpimetrics.h"
 #include "kwctrl32.h"
+#include "widetext.h"
 
 namespace {
 
@@ -185,7 +187,7 @@ void Trace(HDC dc, HPEN pen, std::initializer_list<POINT> points)
 // background it fills.
 void BoxedText(HDC dc, const RECT& box, int x, int y, const char* text)
 {
-    ExtTextOutA(dc, x, y, ETO_OPAQUE | ETO_CLIPPED, &box, text, static_cast<UINT>(strlen(text)), nullptr);
+    KwTextOut(dc, x, y, ETO_OPAQUE | ETO_CLIPPED, &box, text);
 }
 
 // ---------------------------------------------------------------------------
@@ -253,45 +255,67 @@ void FillTriangle(HDC dc, int brush, POINT a, POINT b, POINT c)
 // A black triangle with a white edge up and toward its point and a grey
 // shadow down and away from it. The middle is taken from half the bottom
 // coordinate, which centres it on a bar whose arrows start near its top.
-void DrawArrow(HDC dc, int x1, int y1, int x2, int y2, int direction)
+// Offsets are 96-DPI pixels, scaled for the bar's DPI.
+void DrawArrow(HDC dc, int x1, int y1, int x2, int y2, int direction, UINT dpi)
 {
+    const auto px = [dpi](int value) { return KwScale(value, dpi); };
     const int m = y2 / 2;
     const int e = 2 * m;
     if (direction == kPointLeft) {
-        FillTriangle(dc, WHITE_BRUSH, {x2 - 3, y1}, {x1 + 3, m + 1}, {x2 - 3, e - 2});
-        FillTriangle(dc, GRAY_BRUSH, {x2 - 5, y1 + 2}, {x1 + 1, m + 3}, {x2 - 5, e});
-        FillTriangle(dc, BLACK_BRUSH, {x2 - 4, y1 + 1}, {x1 + 2, m + 2}, {x2 - 4, e - 1});
+        FillTriangle(dc, WHITE_BRUSH, {x2 - px(3), y1}, {x1 + px(3), m + px(1)}, {x2 - px(3), e - px(2)});
+        FillTriangle(dc, GRAY_BRUSH, {x2 - px(5), y1 + px(2)}, {x1 + px(1), m + px(3)}, {x2 - px(5), e});
+        FillTriangle(dc, BLACK_BRUSH, {x2 - px(4), y1 + px(1)}, {x1 + px(2), m + px(2)}, {x2 - px(4), e - px(1)});
     } else if (direction == kPointRight) {
-        FillTriangle(dc, WHITE_BRUSH, {x1 + 3, y1}, {x2 - 3, m + 1}, {x1 + 3, e - 2});
-        FillTriangle(dc, GRAY_BRUSH, {x1 + 5, y1 + 2}, {x2 - 1, m + 3}, {x1 + 5, e});
-        FillTriangle(dc, BLACK_BRUSH, {x1 + 4, y1 + 1}, {x2 - 2, m + 2}, {x1 + 4, e - 1});
+        FillTriangle(dc, WHITE_BRUSH, {x1 + px(3), y1}, {x2 - px(3), m + px(1)}, {x1 + px(3), e - px(2)});
+        FillTriangle(dc, GRAY_BRUSH, {x1 + px(5), y1 + px(2)}, {x2 - px(1), m + px(3)}, {x1 + px(5), e});
+        FillTriangle(dc, BLACK_BRUSH, {x1 + px(4), y1 + px(1)}, {x2 - px(2), m + px(2)}, {x1 + px(4), e - px(1)});
     }
+}
+
+// The caption's font: the stock variable-pitch font at 96 DPI, the same
+// face scaled at any other; the caller deletes a font that is not stock.
+HFONT MakeCaptionFont(UINT dpi)
+{
+    const auto stock = static_cast<HFONT>(GetStockObject(ANSI_VAR_FONT));
+    LOGFONTA record;
+    if (dpi == kKwBaseDpi || !GetObjectA(stock, sizeof record, &record)) return stock;
+    record.lfHeight = KwScale(record.lfHeight, dpi);
+    record.lfWidth = KwScale(record.lfWidth, dpi);
+    const HFONT scaled = CreateFontIndirectA(&record);
+    return scaled ? scaled : stock;
 }
 
 void Bar_Draw(HWND bar, const ChangerData* data, HDC dc)
 {
     RECT r;
     GetClientRect(bar, &r);
-    const SystemPen shadow(COLOR_BTNSHADOW);
-    const SavedDC saved(dc);
-    SelectObject(dc, GetStockObject(ANSI_VAR_FONT));
-    DrawRaisedBox(dc, r.left, r.top, r.right, r.bottom, shadow.get());
+    const UINT dpi = KwWindowDpi(bar);
+    const auto px = [dpi](int value) { return KwScale(value, dpi); };
+    const HFONT captionFont = MakeCaptionFont(dpi);
+    {
+        const SystemPen shadow(COLOR_BTNSHADOW);
+        const SavedDC saved(dc);
+        SelectObject(dc, captionFont);
+        DrawRaisedBox(dc, r.left, r.top, r.right, r.bottom, shadow.get());
 
-    // The opaque caption also fills the inside of the box.
-    InflateRect(&r, -2, -2);
-    SetTextAlign(dc, TA_CENTER | TA_TOP);
-    SetBkColor(dc, GetSysColor(COLOR_3DLIGHT));
-    char caption[64];
-    snprintf(caption, sizeof caption, "%s %d", MonthName(data->month), data->year);
-    BoxedText(dc, r, (r.right - r.left) / 2, r.top, caption);
+        // The opaque caption also fills the inside of the box.
+        InflateRect(&r, -2, -2);
+        SetTextAlign(dc, TA_CENTER | TA_TOP);
+        SetBkColor(dc, GetSysColor(COLOR_3DLIGHT));
+        char caption[64];
+        snprintf(caption, sizeof caption, "%s %d", MonthName(data->month), data->year);
+        BoxedText(dc, r, (r.right - r.left) / 2, r.top, caption);
 
-    InflateRect(&r, -3, -2);
-    DrawArrow(dc, r.left, r.top, r.left + 10, r.bottom, kPointLeft);
-    DrawArrow(dc, r.left + 20, r.top, r.left + 30, r.bottom, kPointLeft);
-    DrawArrow(dc, r.left + 15, r.top, r.left + 25, r.bottom, kPointLeft);
-    DrawArrow(dc, r.right - 10, r.top, r.right, r.bottom, kPointRight);
-    DrawArrow(dc, r.right - 30, r.top, r.right - 20, r.bottom, kPointRight);
-    DrawArrow(dc, r.right - 25, r.top, r.right - 15, r.bottom, kPointRight);
+        InflateRect(&r, -px(3), -px(2));
+        DrawArrow(dc, r.left, r.top, r.left + px(10), r.bottom, kPointLeft, dpi);
+        DrawArrow(dc, r.left + px(20), r.top, r.left + px(30), r.bottom, kPointLeft, dpi);
+        DrawArrow(dc, r.left + px(15), r.top, r.left + px(25), r.bottom, kPointLeft, dpi);
+        DrawArrow(dc, r.right - px(10), r.top, r.right, r.bottom, kPointRight, dpi);
+        DrawArrow(dc, r.right - px(30), r.top, r.right - px(20), r.bottom, kPointRight, dpi);
+        DrawArrow(dc, r.right - px(25), r.top, r.right - px(15), r.bottom, kPointRight, dpi);
+    }
+    // Deleted once the saved context no longer holds it.
+    if (captionFont != GetStockObject(ANSI_VAR_FONT)) DeleteObject(captionFont);
 }
 
 void Bar_Paint(HWND bar, const ChangerData* data)
@@ -352,13 +376,14 @@ bool InSpan(int value, int from, int to)
 // click can fall into several, and then takes each of their steps in turn.
 LRESULT Bar_StepAt(HWND bar, ChangerData* data, int x, int y)
 {
+    const int zone = KwScale(kStepZone, KwWindowDpi(bar));
     RECT r;
     GetClientRect(bar, &r);
     if (!InSpan(y, r.top, r.bottom)) return 0;
-    if (InSpan(x, r.left, r.left + kStepZone)) Bar_PreviousMonth(bar, data);
-    if (InSpan(x, r.right - kStepZone, r.right)) Bar_NextMonth(bar, data);
-    if (InSpan(x, r.right - 2 * kStepZone, r.right - kStepZone)) Bar_StepYear(bar, data, +1);
-    if (InSpan(x, r.left + kStepZone, r.left + 2 * kStepZone)) Bar_StepYear(bar, data, -1);
+    if (InSpan(x, r.left, r.left + zone)) Bar_PreviousMonth(bar, data);
+    if (InSpan(x, r.right - zone, r.right)) Bar_NextMonth(bar, data);
+    if (InSpan(x, r.right - 2 * zone, r.right - zone)) Bar_StepYear(bar, data, +1);
+    if (InSpan(x, r.left + zone, r.left + 2 * zone)) Bar_StepYear(bar, data, -1);
     return 0;
 }
 
@@ -366,9 +391,10 @@ LRESULT Bar_StepAt(HWND bar, ChangerData* data, int x, int y)
 // before it has already taken the step.
 LRESULT Bar_JumpToTodayAt(HWND bar, ChangerData* data, int x, int y)
 {
+    const int zone = KwScale(kStepZone, KwWindowDpi(bar));
     RECT r;
     GetClientRect(bar, &r);
-    if (!InSpan(y, r.top, r.bottom) || !InSpan(x, r.left + 2 * kStepZone, r.right - 2 * kStepZone)) return 0;
+    if (!InSpan(y, r.top, r.bottom) || !InSpan(x, r.left + 2 * zone, r.right - 2 * zone)) return 0;
     const Today today = GetToday();
     data->year = today.year;
     data->month = today.month;
@@ -455,15 +481,19 @@ CalendarData* CalendarDataOf(HWND window)
     return reinterpret_cast<CalendarData*>(GetWindowLongPtrA(window, 0));
 }
 
-// The font size follows the window's height at creation only.
+// The font size follows the window's height, taken back to 96 DPI, at
+// creation and when the window's DPI changes; the points are then made at
+// the window's DPI. The new fonts are made before the old ones go.
 void Calendar_MakeFonts(HWND window, CalendarData* data, int clientHeight)
 {
-    const HDC dc = GetDC(window);
-    const int dotsPerInch = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc) ReleaseDC(window, dc);
-    const int size = (clientHeight + 20) / 18;
-    data->normalFont = CreateArialFont(size + 1, dotsPerInch, 400);
-    data->boldFont = CreateArialFont(size + 2, dotsPerInch, 600);
+    const UINT dpi = KwWindowDpi(window);
+    const int size = (MulDiv(clientHeight, static_cast<int>(kKwBaseDpi), static_cast<int>(dpi)) + 20) / 18;
+    const HFONT normalFont = CreateArialFont(size + 1, static_cast<int>(dpi), 400);
+    const HFONT boldFont = CreateArialFont(size + 2, static_cast<int>(dpi), 600);
+    if (data->normalFont) DeleteObject(data->normalFont);
+    if (data->boldFont) DeleteObject(data->boldFont);
+    data->normalFont = normalFont;
+    data->boldFont = boldFont;
 }
 
 void Calendar_RecomputeMonth(CalendarData* data)
@@ -472,12 +502,12 @@ void Calendar_RecomputeMonth(CalendarData* data)
     data->firstColumn = DayOfWeek(1, data->month + 1LL, data->year) + 1;
 }
 
-void Calendar_LayOutCells(CalendarData* data, int w, int h)
+void Calendar_LayOutCells(CalendarData* data, int w, int h, UINT dpi)
 {
     for (int r = 0; r < kRows; ++r)
         for (int k = 0; k < kColumns; ++k) {
-            const int left = kGridLeft + k * w;
-            const int top = kGridTop + r * h;
+            const int left = KwScale(kGridLeft, dpi) + k * w;
+            const int top = KwScale(kGridTop, dpi) + r * h;
             SetRect(&data->cells[r][k], left, top, left + w, top + h);
         }
 }
@@ -521,33 +551,46 @@ LRESULT Calendar_Create(HWND window)
     data->year = today.year;
     Calendar_RecomputeMonth(data);
 
+    const UINT dpi = KwWindowDpi(window);
+    const auto px = [dpi](int value) { return KwScale(value, dpi); };
     const int w = width / kColumns;
-    const int h = (height + 20) / 6;
-    Calendar_LayOutCells(data, w, h);
-    SetRect(&data->gridRect, 0, 0, 7 * w + 8, 7 * h + 20);
+    const int h = (height + px(20)) / 6;
+    Calendar_LayOutCells(data, w, h, dpi);
+    SetRect(&data->gridRect, 0, 0, 7 * w + px(8), 7 * h + px(20));
     SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(data));
 
-    data->bar = CreateWindowExA(0, KW_CALENDARBAR_CLASS, nullptr, WS_CHILD | WS_VISIBLE, 1, 1, 7 * w + 8,
-                                kBarHeight - 1, window, nullptr, calendarInstance, nullptr);
+    data->bar = CreateWindowExA(0, KW_CALENDARBAR_CLASS, nullptr, WS_CHILD | WS_VISIBLE, 1, 1, 7 * w + px(8),
+                                px(kBarHeight) - 1, window, nullptr, calendarInstance, nullptr);
     return 1;
 }
 
 LRESULT Calendar_Resize(HWND window, CalendarData* data, int width, int height)
 {
-    const int w = (width - 4) / kColumns;
-    const int h = (height - 20) / kRows;
-    Calendar_LayOutCells(data, w, h);
+    const UINT dpi = KwWindowDpi(window);
+    const auto px = [dpi](int value) { return KwScale(value, dpi); };
+    const int w = (width - px(4)) / kColumns;
+    const int h = (height - px(20)) / kRows;
+    Calendar_LayOutCells(data, w, h, dpi);
 
     RECT client;
     GetClientRect(window, &client);
-    SetRect(&data->gridRect, 0, 0, 7 * w + 8, 7 * h + 24);
+    SetRect(&data->gridRect, 0, 0, 7 * w + px(8), 7 * h + px(24));
     if (data->gridRect.right > client.right - client.left) data->gridRect.right = client.right - client.left;
 
     if (data->bar)
-        SetWindowPos(data->bar, nullptr, 0, 0, data->gridRect.right - 3, kBarHeight,
+        SetWindowPos(data->bar, nullptr, 0, 0, data->gridRect.right - px(3), px(kBarHeight),
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(window, nullptr, TRUE);
     return 0;
+}
+
+// The window's DPI changed: fonts, cells and the bar are made again for it.
+LRESULT Calendar_DpiChanged(HWND window, CalendarData* data)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    Calendar_MakeFonts(window, data, client.bottom - client.top);
+    return Calendar_Resize(window, data, client.right - client.left, client.bottom - client.top);
 }
 
 void Calendar_Destroy(HWND window, CalendarData* data)
@@ -565,10 +608,10 @@ LRESULT Calendar_EraseBackground(HWND window, HDC dc)
 {
     RECT area;
     GetClientRect(window, &area);
-    area.top = kEraseTop;
+    area.top = KwScale(kEraseTop, KwWindowDpi(window));
     if (dc && area.top < area.bottom) {
         const COLORREF oldBack = SetBkColor(dc, GetSysColor(COLOR_WINDOW));
-        ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &area, "", 0, nullptr);
+        KwFillOpaque(dc, &area);
         SetBkColor(dc, oldBack);
     }
     return 0;
@@ -604,14 +647,14 @@ int CentreY(const RECT& cell)
     return cell.top + (cell.bottom - cell.top) / 2;
 }
 
-void Calendar_DrawHeadings(HDC dc, const CalendarData* data)
+void Calendar_DrawHeadings(HDC dc, const CalendarData* data, UINT dpi)
 {
     SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
     SetBkColor(dc, GetSysColor(COLOR_WINDOW));
     SelectFont(dc, data->boldFont);
     for (int k = 0; k < kColumns; ++k) {
         const RECT& cell = data->cells[0][k];
-        BoxedText(dc, cell, CentreX(cell), CentreY(cell) - 6, kWeekdayHeadings[k]);
+        BoxedText(dc, cell, CentreX(cell), CentreY(cell) - KwScale(6, dpi), kWeekdayHeadings[k]);
     }
 }
 
@@ -625,7 +668,7 @@ int DaysOfPreviousMonth(const CalendarData* data)
 // The 42 day cells in reading order. The walk is bounded by the grid, not
 // by the stored day, day count or first column, which the parent may have
 // set to anything: such values change only the numbers and colours drawn.
-void Calendar_DrawDays(HDC dc, const CalendarData* data)
+void Calendar_DrawDays(HDC dc, const CalendarData* data, UINT dpi)
 {
     const int previousDays = DaysOfPreviousMonth(data);
     int position = 0; // 0 before the 1st, then 1, 2, 3 ... on into the next month
@@ -651,7 +694,7 @@ void Calendar_DrawDays(HDC dc, const CalendarData* data)
         char text[16];
         snprintf(text, sizeof text, "%2d", number);
         const RECT& cell = data->cells[1 + (n - 1) / kColumns][(n - 1) % kColumns];
-        BoxedText(dc, cell, CentreX(cell), CentreY(cell) - 8, text);
+        BoxedText(dc, cell, CentreX(cell), CentreY(cell) - KwScale(8, dpi), text);
     }
 }
 
@@ -660,8 +703,9 @@ void Calendar_Draw(HWND window, const CalendarData* data, HDC dc)
     {
         const SavedDC saved(dc);
         SetTextAlign(dc, TA_CENTER | TA_TOP);
-        Calendar_DrawHeadings(dc, data);
-        Calendar_DrawDays(dc, data);
+        const UINT dpi = KwWindowDpi(window);
+        Calendar_DrawHeadings(dc, data, dpi);
+        Calendar_DrawDays(dc, data, dpi);
     }
     RECT client;
     GetClientRect(window, &client);
@@ -796,6 +840,8 @@ LRESULT CALLBACK CalendarProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: return Calendar_SelectDayAt(window, data, LOWORD(lParam), HIWORD(lParam));
     case WM_NCDESTROY: Calendar_Destroy(window, data); return 0;
+    case WM_DPICHANGED_AFTERPARENT: return data ? Calendar_DpiChanged(window, data) : 0;
+    case WM_GETFONT: return data ? reinterpret_cast<LRESULT>(data->normalFont) : 0;
     case CALM_SETDAY: return Calendar_SetDay(window, data, WordParam(wParam));
     case CALM_SETDAYCOUNT: return Calendar_SetDayCount(window, data, WordParam(wParam));
     case CALM_SETMONTH: return Calendar_SetMonth(window, data, WordParam(wParam));

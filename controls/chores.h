@@ -6,6 +6,22 @@
 
 #include <windows.h>
 
+#include "charstep.h"
+
+// Bytes a buffer holds beyond the longest text it keeps, so that a text
+// formatted or read into it and cut there still holds whole the character
+// that crosses the limit; EndWhole then leaves that character out.
+constexpr int kCutSlack = 4;
+
+// Ends text after at most limit bytes, between whole characters. The text
+// must run at least kCutSlack bytes past limit, or end before it.
+inline int EndWhole(char* text, int limit)
+{
+    const int length = KwWholeLength(text, limit);
+    text[length] = '\0';
+    return length;
+}
+
 // "Arial" of the given size in points for a device of the given vertical
 // resolution, in the given weight; the caller owns the font.
 HFONT CreateArialFont(int points, int dotsPerInch, int weight);
@@ -134,9 +150,10 @@ void PaintWindow(HWND window, Draw draw)
 
 enum class ClipboardResult { Placed, Refused, NoMemory };
 
-// Adds text as CF_TEXT to the clipboard, which the caller has opened and
-// closes; nothing else on the clipboard is removed. The text goes in a block
-// of its own, which the clipboard owns once it has taken it.
+// Adds text as CF_TEXT and as CF_UNICODETEXT (converted from CP_ACP) to the
+// clipboard, which the caller has opened and closes; nothing else on the
+// clipboard is removed. Each goes in a block of its own, which the
+// clipboard owns once it has taken it.
 ClipboardResult AddClipboardText(const char* text);
 
 #endif

@@ -11,6 +11,15 @@
 
 constexpr UINT kKwBaseDpi = 96;
 
+// Sent to a top-level window whose DPI changed (lParam: the suggested
+// window rectangle) and, after it, to each of its children.
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+#ifndef WM_DPICHANGED_AFTERPARENT
+#define WM_DPICHANGED_AFTERPARENT 0x02E3
+#endif
+
 // The DPI of window: GetDpiForWindow where the system has it (Windows 10
 // 1607 and later, Wine), else the screen's vertical LOGPIXELSY. A null
 // window gives the screen's.

@@ -8,7 +8,9 @@
 
 #include "chores.h"
 #include "classes.h"
+#include "dpimetrics.h"
 #include "kwctrl32.h"
+#include "widetext.h"
 
 namespace {
 
@@ -24,6 +26,13 @@ constexpr int kExtraBytes = 26;
 
 constexpr DWORD kBarColourSet = 1;
 constexpr DWORD kBackColourSet = 2;
+
+// Pixels at 96 DPI: the percentage's column right of the frame, the text's
+// width and margin in it, and the gap before each block.
+constexpr int kPercentColumn = 30;
+constexpr int kPercentWidth = 20;
+constexpr int kPercentMargin = 2;
+constexpr int kBlockGap = 2;
 
 // One font for every gauge of the process, made from the parent's font at
 // each creation and resize. Paints select it only for their own length, so
@@ -203,7 +212,7 @@ void PaintFrame(HDC dc, int left, int right, int bottom)
 void FillBlock(HDC dc, const RECT& block, COLORREF colour)
 {
     const COLORREF old = SetBkColor(dc, colour);
-    ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &block, "", 0, nullptr);
+    KwFillOpaque(dc, &block);
     SetBkColor(dc, old);
 }
 
@@ -211,15 +220,16 @@ void FillBlock(HDC dc, const RECT& block, COLORREF colour)
 // starting within the lit width take the bar colour, the rest up to the
 // bar's end the background colour. Every block is cut at the bar's right
 // edge.
-void PaintBlocks(HDC dc, const RECT& bar, int percent, COLORREF lit, COLORREF unlit)
+void PaintBlocks(HDC dc, const RECT& bar, int percent, COLORREF lit, COLORREF unlit, UINT dpi)
 {
+    const int gap = KwScale(kBlockGap, dpi);
     const int barWidth = bar.right - bar.left;
     const int litWidth = barWidth * percent / 100;
     const int blockWidth = 2 * (bar.bottom - bar.top) / 3;
     // A gauge too low for a block would otherwise loop without advancing.
     if (blockWidth <= 0) return;
 
-    for (int offset = 2; offset <= barWidth; offset += blockWidth + 2) {
+    for (int offset = gap; offset <= barWidth; offset += blockWidth + gap) {
         RECT block = {bar.left + offset, bar.top, bar.left + offset + blockWidth, bar.bottom};
         if (block.left > bar.right) block.left = bar.right;
         if (block.right > bar.right) block.right = bar.right;
@@ -227,20 +237,22 @@ void PaintBlocks(HDC dc, const RECT& bar, int percent, COLORREF lit, COLORREF un
     }
 }
 
-void PaintPercentage(HDC dc, const RECT& client, int percent)
+void PaintPercentage(HDC dc, const RECT& client, int percent, UINT dpi)
 {
     SelectedObject font(dc, gaugeFont);
-    RECT text = {client.right - 22, 2, client.right - 2, client.bottom - 2};
+    const int margin = KwScale(kPercentMargin, dpi);
+    RECT text = {client.right - margin - KwScale(kPercentWidth, dpi), margin, client.right - margin,
+                 client.bottom - margin};
     char label[8];
     snprintf(label, sizeof label, "%d%%", percent);
     // A repaint does not erase, and the opaque text fills only its own
     // cells: clear the whole column right of the frame first, or a shorter
     // percentage leaves digits of the longer one standing ("100%", then 40,
     // would read "140%").
-    const RECT column = {client.right - 30, 0, client.right, client.bottom};
-    ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &column, "", 0, nullptr);
+    const RECT column = {client.right - KwScale(kPercentColumn, dpi), 0, client.right, client.bottom};
+    KwFillOpaque(dc, &column);
     const int oldMode = SetBkMode(dc, OPAQUE);
-    DrawTextA(dc, label, -1, &text, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    KwDrawText(dc, label, -1, &text, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     SetBkMode(dc, oldMode);
 }
 
@@ -248,15 +260,18 @@ void Gauge_Paint(HWND gauge, HDC dc)
 {
     const GaugeData d = ReadData(gauge);
     const int percent = Percentage(d);
+    const UINT dpi = KwWindowDpi(gauge);
     RECT client;
     GetClientRect(gauge, &client);
     const COLORREF oldBack = SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
 
-    RECT bar = {2, 2, client.right - 2, client.bottom - 2};
+    const int inset = KwScale(kBlockGap, dpi);
+    RECT bar = {inset, inset, client.right - inset, client.bottom - inset};
     if (d.flags & GGF_PERCENT) {
-        PaintFrame(dc, 0, client.right - 30, d.height - 1);
-        PaintPercentage(dc, client, percent);
-        bar.right -= 30;
+        const int column = KwScale(kPercentColumn, dpi);
+        PaintFrame(dc, 0, client.right - column, d.height - 1);
+        PaintPercentage(dc, client, percent, dpi);
+        bar.right -= column;
     } else {
         PaintFrame(dc, 0, client.right, d.height - 1);
     }
@@ -264,7 +279,7 @@ void Gauge_Paint(HWND gauge, HDC dc)
     // Until the owner sets a colour the blocks follow the system colours.
     const COLORREF lit = (d.coloursSet & kBarColourSet) ? d.barColour : GetSysColor(COLOR_HIGHLIGHT);
     const COLORREF unlit = (d.coloursSet & kBackColourSet) ? d.backColour : GetSysColor(COLOR_BTNFACE);
-    PaintBlocks(dc, bar, percent, lit, unlit);
+    PaintBlocks(dc, bar, percent, lit, unlit, dpi);
 
     SetBkColor(dc, oldBack);
 }
@@ -277,6 +292,10 @@ LRESULT CALLBACK GaugeProc(HWND gauge, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_PAINT: PaintWindow(gauge, Gauge_Paint); return 1;
     case WM_GETDLGCODE: return DLGC_WANTARROWS;
     case WM_DESTROY: Gauge_Destroy(); break;
+    // The font follows the cell height, which the parent sets for the DPI;
+    // it is made again in case the parent's font changed with it.
+    case WM_DPICHANGED_AFTERPARENT: ReplaceGaugeFont(gauge, ReadData(gauge).height); Repaint(gauge); return 0;
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(gaugeFont);
     case WM_COMMAND: Gauge_Command(gauge, wParam, lParam); return 1;
     case GGM_SETRANGE: Gauge_SetRange(gauge, HIWORD(lParam)); return 1;
     case GGM_SETPOS: Gauge_SetPos(gauge, LOWORD(wParam)); return 1;

@@ -12,15 +12,28 @@
 
 #include "chores.h"
 #include "classes.h"
+#include "dpimetrics.h"
 #include "kwctrl32.h"
+#include "widetext.h"
 
 namespace {
 
 // Every new header loads its "MOVING" cursor from the registering module.
 HINSTANCE headerInstance;
 
-// Longest caption a column keeps; a longer text is cut there.
-const size_t kMaxCaption = 255;
+// Longest caption a column keeps, in bytes; a longer text is cut there,
+// between whole characters.
+const int kMaxCaption = 255;
+
+// Pixels at 96 DPI: how far either side of a divider the pointer grabs it
+// (and columns overlap), the width of a dragged divider's bar, a caption's
+// margin from the left and right ends of its button, and how far a raised
+// caption sits up and left of a pressed one.
+constexpr int kDividerReach = 2;
+constexpr int kDividerBar = 2;
+constexpr int kCaptionLeft = 5;
+constexpr int kCaptionRight = 3;
+constexpr int kRaisedShift = 2;
 
 struct HeaderColumn {
     LONG position; // left edge in percent of the client width
@@ -182,9 +195,7 @@ LRESULT Header_SetText(HeaderLock& h, WPARAM index, LPCSTR text)
     if (column->text) LocalFree(column->text);
     column->text = nullptr;
 
-    size_t length = 0;
-    if (text)
-        while (length < kMaxCaption && text[length]) ++length;
+    const size_t length = text ? static_cast<size_t>(KwWholeLength(text, kMaxCaption)) : 0;
     // Zero-filled, so the copy is terminated after `length` characters.
     HLOCAL copy = LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT, length + 1);
     if (copy) {
@@ -331,15 +342,15 @@ void DrawColumnButton(HDC dc, const RECT& rect, bool pressed)
 }
 
 // Where a caption of width textWidth starts inside a button x0 ... x1.
-int CaptionOffset(WORD align, int x0, int x1, int textWidth)
+int CaptionOffset(WORD align, int x0, int x1, int textWidth, UINT dpi)
 {
     int offset;
     if (align == HDR_ALIGN_RIGHT)
-        offset = (x1 - x0) - textWidth - 3;
+        offset = (x1 - x0) - textWidth - KwScale(kCaptionRight, dpi);
     else if (align == HDR_ALIGN_CENTER)
         offset = ((x1 - x0) - textWidth) / 2;
     else
-        offset = 5;
+        offset = KwScale(kCaptionLeft, dpi);
     return offset - 1 > 0 ? offset - 1 : 0;
 }
 
@@ -355,18 +366,18 @@ void PaintColumn(const HeaderLock& h, HDC dc, const RECT& client, int i)
     if (!text) return;
     const int length = lstrlenA(text);
     SIZE extent = {};
-    GetTextExtentPoint32A(dc, text, length, &extent);
-    const int offset = CaptionOffset(column.align, x0, x1, extent.cx);
+    KwTextExtent(dc, text, length, &extent);
+    const UINT dpi = KwWindowDpi(h.hwnd);
+    const int offset = CaptionOffset(column.align, x0, x1, extent.cx, dpi);
 
     const bool pressed = i + 1 == h.data->pressed;
     DrawColumnButton(dc, button, pressed);
     InflateRect(&button, -1, -1);
     // A pressed caption sits 2 pixels right and 2 down of a raised one.
-    const int shift = pressed ? 0 : 2;
+    const int shift = pressed ? 0 : KwScale(kRaisedShift, dpi);
     SetTextColor(dc, h.data->textColor);
     SetBkColor(dc, h.data->backColor);
-    ExtTextOutA(dc, button.left + offset - shift, button.top - shift, ETO_OPAQUE | ETO_CLIPPED, &button, text, length,
-                nullptr);
+    KwTextOut(dc, button.left + offset - shift, button.top - shift, ETO_OPAQUE | ETO_CLIPPED, &button, text, length);
     LocalUnlock(column.text);
 }
 
@@ -391,7 +402,7 @@ void InvertDivider(HWND hwnd, LONG percent)
     RECT client;
     GetClientRect(hwnd, &client);
     const int x = PixelOf(percent, client.right - client.left);
-    RECT bar = {x, client.top, x + 2, client.bottom};
+    RECT bar = {x, client.top, x + KwScale(kDividerBar, KwWindowDpi(hwnd)), client.bottom};
     // The class's own context: GetDC returns it with its visible area
     // brought up to date.
     HDC dc = GetDC(hwnd);
@@ -413,9 +424,10 @@ void Notify(const HeaderLock& h, UINT message, WPARAM wParam, LPARAM lParam)
 int DividerAt(const HeaderLock& h, int x)
 {
     const int width = ClientWidth(h.hwnd);
+    const int reach = KwScale(kDividerReach, KwWindowDpi(h.hwnd));
     for (int k = h.count - 1; k >= 1; --k) {
         const int c = PixelOf(h.columns[k].position, width);
-        if (c - 2 <= x && x <= c + 2) return k;
+        if (c - reach <= x && x <= c + reach) return k;
     }
     return 0;
 }
@@ -425,10 +437,11 @@ int DividerAt(const HeaderLock& h, int x)
 int ColumnAt(const HeaderLock& h, int x)
 {
     const int width = ClientWidth(h.hwnd);
+    const int reach = KwScale(kDividerReach, KwWindowDpi(h.hwnd));
     for (int j = h.count; j >= 1; --j) {
         const int s = PixelOf(h.columns[j - 1].position, width);
         const int e = j == h.count ? width : PixelOf(h.columns[j].position, width);
-        if (s - 2 <= x && x <= e + 2) return j;
+        if (s - reach <= x && x <= e + reach) return j;
     }
     return 0;
 }

@@ -20,18 +20,21 @@ namespace {
 // a failed first call is not repeated by later ones.
 int initialised = 0;
 
-// C run-time formatting (floating point included), cut to the buffer.
+// C run-time formatting (floating point included), cut between whole
+// characters to the buffer less its kCutSlack bytes.
 void FormatC(char* buffer, int size, const char* format, va_list args)
 {
     vsnprintf(buffer, size, format, args);
     buffer[size - 1] = '\0';
+    EndWhole(buffer, size - 1 - kCutSlack);
 }
 
-// Windows formatting rules (no floating point), cut to the buffer.
+// Windows formatting rules (no floating point), cut as FormatC cuts.
 void FormatWindows(char* buffer, int size, const char* format, va_list args)
 {
     wvnsprintfA(buffer, size, format, args);
     buffer[size - 1] = '\0';
+    EndWhole(buffer, size - 1 - kCutSlack);
 }
 
 // The formatted text of Comment and DummyComment fits 254 characters.
@@ -41,7 +44,7 @@ constexpr SIZE_T kCommentBlock = 255;
 // block cannot be had.
 class CommentText : public LockedGlobalBlock {
 public:
-    CommentText(const char* format, va_list args) : LockedGlobalBlock(kCommentBlock)
+    CommentText(const char* format, va_list args) : LockedGlobalBlock(kCommentBlock + kCutSlack)
     {
         if (text()) FormatC(text(), size(), format, args);
     }
@@ -111,7 +114,7 @@ void __cdecl DummyComment(LPCSTR format, ...)
 
 void __cdecl DisplayDebugMessage(LPCSTR format, ...)
 {
-    char buffer[kDebugBuffer];
+    char buffer[kDebugBuffer + kCutSlack];
     va_list args;
     va_start(args, format);
     FormatC(buffer, sizeof buffer, format, args);
@@ -122,7 +125,7 @@ void __cdecl DisplayDebugMessage(LPCSTR format, ...)
 
 void __cdecl DisplayStatusMessage(HWND window, LPCSTR format, ...)
 {
-    LockedGlobalBlock block(kStatusBlock);
+    LockedGlobalBlock block(kStatusBlock + kCutSlack);
     if (!block.text()) return;
     va_list args;
     va_start(args, format);

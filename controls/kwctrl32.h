@@ -221,12 +221,13 @@ KWAPI int  WINAPI GetToken(LPCSTR text, LPSTR buffer, int field, char separator)
    "i" flavour folds A-Z to a-z first. */
 KWAPI int  WINAPI strcmpwild(LPCSTR pattern, LPCSTR text);
 KWAPI int  WINAPI strcmpiwild(LPCSTR pattern, LPCSTR text);
-/* Adds text to the clipboard as CF_TEXT without emptying it first; 1 when
-   the text was placed. */
+/* Adds text to the clipboard as CF_TEXT and as CF_UNICODETEXT (converted
+   from the process's code page) without emptying it first; 1 when the text
+   was placed. */
 KWAPI int  WINAPI CopyTextToClipboard(HWND window, LPCSTR text) KW_DECORATED("__CopyTextToClipboard@8");
-/* Adds text to the clipboard as CF_TEXT, opened for owner, without
-   emptying it first; an empty text is refused. 1 when the text was placed,
-   else 0, silently. */
+/* Adds text to the clipboard as CF_TEXT and CF_UNICODETEXT, opened for
+   owner, without emptying it first; an empty text is refused. 1 when the
+   text was placed, else 0, silently. */
 KWAPI int  WINAPI ClipCopy(HWND owner, LPCSTR text) KW_DECORATED("__ClipCopy@8");
 
 /* Window placement. Each returns nonzero when the window was moved or

@@ -16,6 +16,7 @@
 
 #include <shlwapi.h>
 
+#include "chores.h"
 #include "kwctrl32.h"
 
 namespace {
@@ -84,11 +85,13 @@ const char* BoolDefault(int flag)
     return flag ? "1" : "0";
 }
 
-// Windows formatting rules (no floating point), cut to the buffer.
+// Windows formatting rules (no floating point), cut between whole
+// characters to the buffer less its kCutSlack bytes.
 void FormatWindows(char* buffer, int size, const char* format, va_list args)
 {
     wvnsprintfA(buffer, size, format, args);
     buffer[size - 1] = '\0';
+    EndWhole(buffer, size - 1 - kCutSlack);
 }
 
 // Writes `name` into the caller's buffer if it fits the family's path size;
@@ -119,8 +122,9 @@ void WINAPI SetRootKey(HKEY root)
 
 void WINAPI SetRegBase(LPCSTR base)
 {
-    // A longer path is cut to the buffer's 99 characters.
-    if (base) lstrcpynA(basePath, base, sizeof basePath);
+    // A longer path is cut to the buffer's 99 bytes, between whole
+    // characters.
+    if (base) KwCopyWhole(basePath, base, sizeof basePath);
 }
 
 int WINAPI KwGetPrivateProfileString(LPCSTR section, LPCSTR key, LPCSTR defaultText, LPSTR buffer, int size,
@@ -139,19 +143,23 @@ int WINAPI KwGetPrivateProfileString(LPCSTR section, LPCSTR key, LPCSTR defaultT
             found = RegQueryValueExA(handle, key, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &bytes) ==
                     ERROR_SUCCESS;
             RegCloseKey(handle);
-            // Data stored without a terminator is cut so that the text and
-            // its terminator stay within the size.
-            if (found) value[bytes < static_cast<DWORD>(offered) ? bytes : offered - 1] = '\0';
+            // Data stored without a terminator is cut, between whole
+            // characters, so that the text and its terminator stay within
+            // the size.
+            if (found) {
+                value[bytes < static_cast<DWORD>(offered) ? bytes : offered] = '\0';
+                EndWhole(value, offered - 1);
+            }
         }
     }
     if (!found) {
         // A text that does not fit is not cut: the default stands instead.
         if (defaultText)
-            lstrcpynA(value, defaultText, offered);
+            KwCopyWhole(value, defaultText, offered);
         else
             value[0] = '\0';
     }
-    lstrcpynA(buffer, value, offered);
+    KwCopyWhole(buffer, value, offered);
     return 1;
 }
 
@@ -199,7 +207,7 @@ int WINAPI KwWritePrivateProfileBool(LPCSTR section, LPCSTR key, int flag, LPCST
 int __cdecl KwWritePrivateProfileItem(LPCSTR section, LPCSTR key, LPCSTR file, LPCSTR format, ...)
 {
     if (!format) return 0;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kRegistryItemBlock);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kRegistryItemBlock + kCutSlack);
     char* text = block ? static_cast<char*>(GlobalLock(block)) : nullptr;
     if (!text) {
         if (block) GlobalFree(block);
@@ -207,7 +215,7 @@ int __cdecl KwWritePrivateProfileItem(LPCSTR section, LPCSTR key, LPCSTR file, L
     }
     va_list args;
     va_start(args, format);
-    FormatWindows(text, static_cast<int>(kRegistryItemBlock), format, args);
+    FormatWindows(text, static_cast<int>(kRegistryItemBlock + kCutSlack), format, args);
     va_end(args);
     const int result = KwWritePrivateProfileString(section, key, text, file);
     GlobalUnlock(block);
@@ -242,11 +250,11 @@ int WINAPI WritePrivateProfileInt(LPCSTR section, LPCSTR key, int value, LPCSTR 
 int __cdecl WritePrivateProfileItem(LPCSTR section, LPCSTR key, LPCSTR iniFile, LPCSTR format, ...)
 {
     if (!format) return 0;
-    char* text = static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kIniItemBlock));
+    char* text = static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kIniItemBlock + kCutSlack));
     if (!text) return 0;
     va_list args;
     va_start(args, format);
-    FormatWindows(text, static_cast<int>(kIniItemBlock), format, args);
+    FormatWindows(text, static_cast<int>(kIniItemBlock + kCutSlack), format, args);
     va_end(args);
     const int result = WritePrivateProfileStringA(section, key, text, iniFile);
     HeapFree(GetProcessHeap(), 0, text);

@@ -8,18 +8,22 @@
  * The drawing tools (two brushes, a font and the bar height) are shared by
  * every bar and "SText" window of the process. Deleting them clears the
  * handles, and whoever paints next makes them again, so no window ever
- * draws with a deleted object.
+ * draws with a deleted object. They are made for one DPI; a window of
+ * another DPI makes them again for its own before it paints.
  */
 #include <cstdarg>
 #include <cstdio>
 
 #include "chores.h"
 #include "classes.h"
+#include "dpimetrics.h"
 #include "kwctrl32.h"
+#include "widetext.h"
 
 namespace {
 
 constexpr int kMaxShownText = 127;
+constexpr int kFontHeight = 12; // pixels at 96 DPI
 constexpr SIZE_T kUpdateBlock = 255; // 254 characters and the terminator
 
 struct StatusTools {
@@ -28,6 +32,7 @@ struct StatusTools {
     HFONT font;
     bool stockFont; // the system font stood in: never deleted
     int barHeight;
+    UINT dpi; // the DPI the font and height were made for
 };
 StatusTools tools;
 
@@ -52,14 +57,19 @@ BOOL DeleteTools()
     return deleted;
 }
 
-int CreateTools()
+int CreateTools(UINT dpi)
 {
-    // A second call replaces the tools instead of losing the first set.
+    // A second call replaces the tools instead of losing the first set; the
+    // new font is made before the old one goes, so the two never share a
+    // handle.
+    const HFONT font = CreateFontA(KwScale(kFontHeight, dpi), 0, 0, 0, 400, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_MODERN | VARIABLE_PITCH,
+                                   "Helv");
     DeleteTools();
+    tools.dpi = dpi;
     tools.highlight = CreateSolidBrush(GetSysColor(COLOR_BTNHIGHLIGHT));
     tools.shadow = CreateSolidBrush(GetSysColor(COLOR_BTNSHADOW));
-    tools.font = CreateFontA(12, 0, 0, 0, 400, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_MODERN | VARIABLE_PITCH, "Helv");
+    tools.font = font;
     if (!tools.font) {
         tools.font = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
         tools.stockFont = true;
@@ -67,17 +77,18 @@ int CreateTools()
 
     HDC screen = GetDC(nullptr);
     HGDIOBJ old = SelectObject(screen, tools.font);
-    TEXTMETRICA tm = {};
-    GetTextMetricsA(screen, &tm);
+    TEXTMETRICW tm = {};
+    GetTextMetricsW(screen, &tm);
     SelectObject(screen, old);
     ReleaseDC(nullptr, screen);
     tools.barHeight = tm.tmHeight * 3 / 2;
     return tools.barHeight;
 }
 
-void EnsureTools()
+void EnsureTools(HWND window)
 {
-    if (!tools.highlight || !tools.shadow || !tools.font) CreateTools();
+    const UINT dpi = KwWindowDpi(window);
+    if (!tools.highlight || !tools.shadow || !tools.font || tools.dpi != dpi) CreateTools(dpi);
 }
 
 // ---------------------------------------------------------------------------
@@ -101,24 +112,29 @@ HWND StatusChild(HWND bar, int id)
     return IsWindow(shared) ? shared : nullptr;
 }
 
-// Formats into a 255-byte block, cutting longer texts, hands the result to
-// the child and lets the bar repaint before the caller goes on.
+// Formats into a 255-byte block, cutting longer texts between whole
+// characters, hands the result to the child and lets the bar repaint before
+// the caller goes on.
 void UpdateChildText(HWND bar, int id, const char* format, va_list args)
 {
-    LockedGlobalBlock block(kUpdateBlock);
+    LockedGlobalBlock block(kUpdateBlock + kCutSlack);
     if (!block.text()) return;
-    vsnprintf(block.text(), kUpdateBlock, format, args);
-    block.text()[kUpdateBlock - 1] = '\0';
+    vsnprintf(block.text(), block.size(), format, args);
+    EndWhole(block.text(), kUpdateBlock - 1);
     HWND child = StatusChild(bar, id);
     if (child) SetWindowTextA(child, block.text());
     InvalidateRect(bar, nullptr, FALSE);
     MyDialogYield(3);
 }
 
-int ReadChildText(HWND child, char (&text)[kMaxShownText + 1])
+// The child's text, cut between whole characters to the 127 bytes a pane
+// shows.
+using ShownText = char[kMaxShownText + 1 + kCutSlack];
+int ReadChildText(HWND child, ShownText& text)
 {
     text[0] = '\0';
-    return child ? GetWindowTextA(child, text, sizeof text) : 0;
+    if (child) GetWindowTextA(child, text, sizeof text);
+    return EndWhole(text, kMaxShownText);
 }
 
 // " 9:05AM", "12:30PM": the 12-hour clock, hour 0 shown as 12.
@@ -138,11 +154,12 @@ void FormatClock(const SYSTEMTIME& now, char* text, size_t size)
 // whatever part of the bar was invalid.
 void PaintPane(HWND bar, int left, int right, const char* text, bool centred)
 {
+    const UINT dpi = KwWindowDpi(bar);
     RECT client;
     GetClientRect(bar, &client);
     HDC dc = GetDC(bar);
     if (!dc) return;
-    RECT pane = {left, 3, right, client.bottom - 4};
+    RECT pane = {left, KwScale(3, dpi), right, client.bottom - KwScale(4, dpi)};
     {
         SystemPen highlight(COLOR_BTNHIGHLIGHT);
         SystemPen shadow(COLOR_BTNSHADOW);
@@ -161,10 +178,10 @@ void PaintPane(HWND bar, int left, int right, const char* text, bool centred)
     pane.bottom += 1;
 
     if (text) {
-        if (!centred) pane.left += 2;
+        if (!centred) pane.left += KwScale(2, dpi);
         const int oldMode = SetBkMode(dc, TRANSPARENT);
         SelectedObject font(dc, tools.font);
-        DrawTextA(dc, text, -1, &pane, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | (centred ? DT_CENTER : 0));
+        KwDrawText(dc, text, -1, &pane, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | (centred ? DT_CENTER : 0));
         SetBkMode(dc, oldMode);
     }
     ReleaseDC(bar, dc);
@@ -172,28 +189,31 @@ void PaintPane(HWND bar, int left, int right, const char* text, bool centred)
 
 void PaintAllPanes(HWND bar)
 {
-    EnsureTools();
+    EnsureTools(bar);
     RECT client;
     GetClientRect(bar, &client);
     const int w = client.right;
+    // Pane edges in 96-DPI pixels from the bar's left and right ends.
+    const UINT dpi = KwWindowDpi(bar);
+    const auto px = [dpi](int value) { return KwScale(value, dpi); };
 
-    char status[kMaxShownText + 1];
-    char count[kMaxShownText + 1];
+    ShownText status;
+    ShownText count;
     ReadChildText(StatusChild(bar, IDC_STATUSTEXT), status);
     if (ReadChildText(StatusChild(bar, IDC_STATUSCOUNT), count) > 0) {
-        PaintPane(bar, 4, w - 192, status, false);
-        PaintPane(bar, w - 190, w - 154, "Total", false);
-        PaintPane(bar, w - 152, w - 112, count, false);
+        PaintPane(bar, px(4), w - px(192), status, false);
+        PaintPane(bar, w - px(190), w - px(154), "Total", false);
+        PaintPane(bar, w - px(152), w - px(112), count, false);
     } else {
-        PaintPane(bar, 4, w - 112, status, false);
+        PaintPane(bar, px(4), w - px(112), status, false);
     }
 
     SYSTEMTIME now;
     GetLocalTime(&now);
     char clock[16];
     FormatClock(now, clock, sizeof clock);
-    PaintPane(bar, w - 110, w - 70, "Time", false);
-    PaintPane(bar, w - 68, w - 5, clock, true);
+    PaintPane(bar, w - px(110), w - px(70), "Time", false);
+    PaintPane(bar, w - px(68), w - px(5), clock, true);
 }
 
 // ---------------------------------------------------------------------------
@@ -259,7 +279,7 @@ LRESULT Text_SetText(HWND window, WPARAM wParam, LPARAM lParam)
 
 int WINAPI statusCreateTools(void)
 {
-    return CreateTools();
+    return CreateTools(KwScreenDpi());
 }
 
 BOOL WINAPI statusDeleteTools(void)
@@ -304,7 +324,14 @@ LRESULT WINAPI statusWndProc(HWND bar, UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     case WM_SIZE: Status_Size(bar, LOWORD(lParam), HIWORD(lParam)); break;
     case WM_PAINT: Status_Paint(bar); break;
-    case WM_SYSCOLORCHANGE: CreateTools(); break;
+    case WM_SYSCOLORCHANGE: CreateTools(KwWindowDpi(bar)); break;
+    // The window's DPI changed: font and height follow it.
+    case WM_DPICHANGED_AFTERPARENT:
+        CreateTools(KwWindowDpi(bar));
+        InvalidateRect(bar, nullptr, TRUE);
+        break;
+    // The tools' font, so that a caller can measure what the bar shows.
+    case WM_GETFONT: EnsureTools(bar); return reinterpret_cast<LRESULT>(tools.font);
     case WM_DESTROY: Status_Destroy(bar); break;
     default: break;
     }
@@ -326,7 +353,7 @@ LRESULT WINAPI fnText(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
 // and bottom. The text itself is drawn by the bar.
 void WINAPI PaintText(HWND window, HDC dc)
 {
-    EnsureTools();
+    EnsureTools(window);
     RECT client;
     GetClientRect(window, &client);
     const int w = client.right;
@@ -342,7 +369,7 @@ void WINAPI PaintText(HWND window, HDC dc)
 
 int WINAPI statusInit(HINSTANCE instance, int toolsOnly)
 {
-    CreateTools();
+    CreateTools(KwScreenDpi());
     if (toolsOnly) return 1;
 
     constexpr UINT style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_GLOBALCLASS;

@@ -1,10 +1,14 @@
 /*
  * Text helpers on terminated 8-bit strings: tidying white space, picking a
  * field out of a separated list, comparing with a wildcard pattern, and
- * putting a text on the clipboard. None keeps any state.
+ * putting a text on the clipboard. None keeps any state. Each walks the
+ * text by whole characters of the process's code page, so a trail byte of
+ * a double-byte character is never taken for a space, a separator or a
+ * pattern's letter.
  */
 #include <cstring>
 
+#include "charstep.h"
 #include "chores.h"
 #include "kwctrl32.h"
 
@@ -48,12 +52,15 @@ bool WildMatch(const char* pattern, const char* text, Fold fold)
             if (!*pattern) return true;
             starPattern = pattern;
             starText = text;
-        } else if (*pattern == '?' || (*pattern && fold(*pattern) == fold(*text))) {
+        } else if (*pattern == '?') {
+            ++pattern;
+            text = KwNextChar(text);
+        } else if (*pattern && fold(*pattern) == fold(*text)) {
             ++pattern;
             ++text;
         } else if (starPattern) {
             pattern = starPattern;
-            text = ++starText;
+            text = starText = KwNextChar(starText);
         } else {
             return false;
         }
@@ -76,7 +83,7 @@ int WildMismatch(const char* pattern, const char* text, Fold fold)
         } else if (*pattern == '?') {
             if (!*text) return 1;
             ++pattern;
-            ++text;
+            text = KwNextChar(text);
         } else {
             if (!*pattern && !*text) return 0;
             const int order = Compare(fold(*pattern), fold(*text));
@@ -95,6 +102,13 @@ int WildCompare(LPCSTR pattern, LPCSTR text, Fold fold)
     return WildMatch(pattern, text, fold) ? 0 : WildMismatch(pattern, text, fold);
 }
 
+// The first separator at a character's start in text, or its terminator.
+const char* FindSeparator(const char* text, char separator)
+{
+    while (*text && *text != separator) text = KwNextChar(text);
+    return text;
+}
+
 } // namespace
 
 LPSTR WINAPI trim(LPSTR text)
@@ -103,11 +117,14 @@ LPSTR WINAPI trim(LPSTR text)
     const char* from = text;
     while (IsWhite(*from)) ++from;
     char* to = text;
-    for (; *from; ++from) {
-        if (!IsWhite(*from))
-            *to++ = *from;
-        else if (to[-1] != ' ')
-            *to++ = ' ';
+    while (*from) {
+        if (!IsWhite(*from)) {
+            // Whole characters move, never a lead byte without its trail.
+            for (int n = KwCharLength(from); n > 0; --n) *to++ = *from++;
+            continue;
+        }
+        if (to[-1] != ' ') *to++ = ' ';
+        ++from;
     }
     if (to > text && to[-1] == ' ') --to;
     *to = '\0';
@@ -122,15 +139,12 @@ int WINAPI GetToken(LPCSTR text, LPSTR buffer, int field, char separator)
     // Field n starts just after the n-th separator.
     const char* start = text;
     for (int n = 0; n < field; ++n) {
-        const char* next = strchr(start, separator);
-        if (!separator || !next) return 0;
+        const char* next = FindSeparator(start, separator);
+        if (!separator || !*next) return 0;
         start = next + 1;
     }
-    int length = 0;
-    while (start[length] && start[length] != separator) {
-        buffer[length] = start[length];
-        ++length;
-    }
+    const int length = static_cast<int>(FindSeparator(start, separator) - start);
+    memcpy(buffer, start, static_cast<size_t>(length));
     buffer[length] = '\0';
     return length > 0 ? 1 : 0;
 }
@@ -145,20 +159,64 @@ int WINAPI strcmpiwild(LPCSTR pattern, LPCSTR text)
     return WildCompare(pattern, text, Folded);
 }
 
-ClipboardResult AddClipboardText(const char* text)
+namespace {
+
+// A movable block holding size bytes of data, unlocked; null when it
+// cannot be had.
+HGLOBAL BlockOf(const void* data, SIZE_T size)
 {
-    const SIZE_T size = strlen(text) + 1;
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
-    char* copy = block ? static_cast<char*>(GlobalLock(block)) : nullptr;
+    void* copy = block ? GlobalLock(block) : nullptr;
     if (!copy) {
         if (block) GlobalFree(block);
+        return nullptr;
+    }
+    memcpy(copy, data, size);
+    GlobalUnlock(block);
+    return block;
+}
+
+// text converted from the process's code page, in a block of its own.
+HGLOBAL WideBlockOf(const char* text)
+{
+    const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (units <= 0) return nullptr;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(units) * sizeof(wchar_t));
+    auto* copy = block ? static_cast<wchar_t*>(GlobalLock(block)) : nullptr;
+    if (!copy) {
+        if (block) GlobalFree(block);
+        return nullptr;
+    }
+    MultiByteToWideChar(CP_ACP, 0, text, -1, copy, units);
+    GlobalUnlock(block);
+    return block;
+}
+
+// Hands block to the clipboard, which owns it once it has taken it.
+bool Place(UINT format, HGLOBAL block)
+{
+    if (SetClipboardData(format, block)) return true;
+    GlobalFree(block);
+    return false;
+}
+
+} // namespace
+
+// The text goes as CF_UNICODETEXT beside CF_TEXT: a reader converting
+// CF_TEXT would use the clipboard locale's code page, which is not the
+// process's own when that is UTF-8.
+ClipboardResult AddClipboardText(const char* text)
+{
+    HGLOBAL narrow = BlockOf(text, strlen(text) + 1);
+    HGLOBAL wide = WideBlockOf(text);
+    if (!narrow || !wide) {
+        if (narrow) GlobalFree(narrow);
+        if (wide) GlobalFree(wide);
         return ClipboardResult::NoMemory;
     }
-    memcpy(copy, text, size);
-    GlobalUnlock(block);
-    if (SetClipboardData(CF_TEXT, block)) return ClipboardResult::Placed;
-    GlobalFree(block);
-    return ClipboardResult::Refused;
+    const bool unicodePlaced = Place(CF_UNICODETEXT, wide);
+    const bool textPlaced = Place(CF_TEXT, narrow);
+    return unicodePlaced && textPlaced ? ClipboardResult::Placed : ClipboardResult::Refused;
 }
 
 int WINAPI CopyTextToClipboard(HWND window, LPCSTR text)

@@ -8,7 +8,9 @@
 
 #include "chores.h"
 #include "classes.h"
+#include "dpimetrics.h"
 #include "kwctrl32.h"
+#include "widetext.h"
 
 namespace {
 
@@ -27,6 +29,12 @@ const char* const kMonths[] = {"January", "February", "March",     "April",   "M
 const COLORREF kTimeColor = RGB(0, 255, 255);
 const COLORREF kDateColor = RGB(255, 0, 0);
 const COLORREF kGround = RGB(0, 0, 0);
+
+// Font heights and the date line's distance from the bottom, in pixels at
+// 96 DPI.
+constexpr int kTimeHeight = 36;
+constexpr int kDateHeight = 14;
+constexpr int kDateBottom = 10;
 
 HGLOBAL DataHandle(HWND hwnd)
 {
@@ -67,7 +75,7 @@ void FormatDate(const SYSTEMTIME& moment, char* text, size_t size)
 SIZE TextSize(HDC dc, const char* text)
 {
     SIZE size = {};
-    GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
+    KwTextExtent(dc, text, -1, &size);
     return size;
 }
 
@@ -75,7 +83,7 @@ SIZE TextSize(HDC dc, const char* text)
 // y, clipped to `clip`.
 void DrawCentred(HDC dc, const char* text, SIZE size, int width, int y, const RECT& clip)
 {
-    ExtTextOutA(dc, (width - size.cx) / 2, y, ETO_CLIPPED, &clip, text, lstrlenA(text), nullptr);
+    KwTextOut(dc, (width - size.cx) / 2, y, ETO_CLIPPED, &clip, text);
 }
 
 void DrawSunkenFrame(HDC dc, int width, int height)
@@ -92,7 +100,7 @@ void DrawSunkenFrame(HDC dc, int width, int height)
     LineTo(dc, 0, height - 1);
 }
 
-void TimeDisplay_Draw(const TimeDisplayData& data, HDC dc, const RECT& client)
+void TimeDisplay_Draw(const TimeDisplayData& data, HDC dc, const RECT& client, UINT dpi)
 {
     const int width = client.right;
     const int height = client.bottom;
@@ -100,7 +108,7 @@ void TimeDisplay_Draw(const TimeDisplayData& data, HDC dc, const RECT& client)
 
     SetTextColor(dc, kTimeColor);
     SetBkColor(dc, kGround);
-    ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &client, "", 0, nullptr);
+    KwFillOpaque(dc, &client);
     DrawSunkenFrame(dc, width, height);
 
     char text[64];
@@ -114,7 +122,7 @@ void TimeDisplay_Draw(const TimeDisplayData& data, HDC dc, const RECT& client)
     SelectObject(dc, data.dateFont);
     SetTextColor(dc, kDateColor);
     size = TextSize(dc, text);
-    DrawCentred(dc, text, size, width, height - size.cy - 10, client);
+    DrawCentred(dc, text, size, width, height - size.cy - KwScale(kDateBottom, dpi), client);
     SelectObject(dc, oldFont);
 }
 
@@ -127,9 +135,20 @@ LRESULT TimeDisplay_Paint(HWND hwnd)
     HDC dc = BeginPaint(hwnd, &ps);
     RECT client;
     GetClientRect(hwnd, &client);
-    TimeDisplay_Draw(*data, dc, client);
+    TimeDisplay_Draw(*data, dc, client, KwWindowDpi(hwnd));
     EndPaint(hwnd, &ps);
     return 0;
+}
+
+// Both fonts for dpi; the new ones are made before the old ones go.
+void MakeFonts(TimeDisplayData& data, UINT dpi)
+{
+    const HFONT timeFont = MakeFont(KwScale(kTimeHeight, dpi), true);
+    const HFONT dateFont = MakeFont(KwScale(kDateHeight, dpi), false);
+    if (data.timeFont) DeleteObject(data.timeFont);
+    if (data.dateFont) DeleteObject(data.dateFont);
+    data.timeFont = timeFont;
+    data.dateFont = dateFont;
 }
 
 // Without a block the window still exists: it just shows nothing.
@@ -146,11 +165,26 @@ LRESULT TimeDisplay_Create(HWND hwnd)
             return 1;
         }
         data->moment = now;
-        data->timeFont = MakeFont(36, true);
-        data->dateFont = MakeFont(14, false);
+        MakeFonts(*data, KwWindowDpi(hwnd));
     }
     SetWindowLongPtrA(hwnd, 0, reinterpret_cast<LONG_PTR>(block));
     return 1;
+}
+
+// The window's DPI changed: the fonts are made again for it.
+LRESULT TimeDisplay_DpiChanged(HWND hwnd)
+{
+    LockedData data(DataHandle(hwnd));
+    if (!data) return 0;
+    MakeFonts(*data, KwWindowDpi(hwnd));
+    InvalidateRect(hwnd, nullptr, FALSE);
+    return 0;
+}
+
+LRESULT TimeDisplay_GetFont(HWND hwnd)
+{
+    LockedData data(DataHandle(hwnd));
+    return data ? reinterpret_cast<LRESULT>(data->timeFont) : 0;
 }
 
 LRESULT TimeDisplay_Destroy(HWND hwnd)
@@ -177,6 +211,8 @@ LRESULT CALLBACK TimeDisplayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     case WM_ERASEBKGND: return 0; // painting fills the whole client area
     case WM_COMMAND: SendMessageA(GetParent(hwnd), WM_COMMAND, wParam, lParam); return 0;
     case WM_NCDESTROY: return TimeDisplay_Destroy(hwnd);
+    case WM_DPICHANGED_AFTERPARENT: return TimeDisplay_DpiChanged(hwnd);
+    case WM_GETFONT: return TimeDisplay_GetFont(hwnd);
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }

@@ -10,7 +10,9 @@
 
 #include "chores.h"
 #include "classes.h"
+#include "dpimetrics.h"
 #include "kwctrl32.h"
+#include "widetext.h"
 
 namespace {
 
@@ -23,6 +25,13 @@ constexpr UINT kHideMs = 5000;
 constexpr int kTipRight = 12;
 constexpr int kTipDown = 20;
 constexpr int kFitStep = 8;
+
+// The tip's font height and its text's margins, in pixels at 96 DPI.
+constexpr int kFontHeight = 8;
+constexpr int kTextLeft = 6;
+constexpr int kTextTop = 3;
+constexpr int kExtraWidth = 14;
+constexpr int kExtraHeight = 8;
 
 // Stored, never read: tips behave the same whatever it holds.
 LONG_PTR tipsStatus = 0;
@@ -195,14 +204,49 @@ LRESULT CALLBACK TipHook(HWND control, UINT msg, WPARAM wParam, LPARAM lParam)
 // The tip window
 // ---------------------------------------------------------------------------
 
-HFONT MakeTipFont()
+// Made afresh for every measure and paint, at the tip's DPI of the moment.
+HFONT MakeTipFont(UINT dpi)
 {
-    return CreateFontA(-8, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0, "Helv");
+    return CreateFontA(-KwScale(kFontHeight, dpi), 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0,
+                       0, "Helv");
 }
 
-int ReadTipText(HWND tip, char (&text)[kMaxTipText + 1])
+// The tip's text, cut between whole characters to the 127 bytes a tip
+// shows.
+using TipText = char[kMaxTipText + 1 + kCutSlack];
+int ReadTipText(HWND tip, TipText& text)
 {
-    return GetWindowTextA(tip, text, sizeof text);
+    text[0] = '\0';
+    GetWindowTextA(tip, text, sizeof text);
+    return EndWhole(text, kMaxTipText);
+}
+
+// Sizes the tip around its text in the font of its DPI.
+void Tip_Fit(HWND tip, const char* text, int length)
+{
+    const UINT dpi = KwWindowDpi(tip);
+    SIZE extent = {};
+    HDC dc = GetDC(tip);
+    HFONT font = MakeTipFont(dpi);
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    KwTextExtent(dc, text, length, &extent);
+    SelectObject(dc, oldFont);
+    DeleteObject(font);
+    ReleaseDC(tip, dc);
+    SetWindowPos(tip, nullptr, 0, 0, extent.cx + KwScale(kExtraWidth, dpi), extent.cy + KwScale(kExtraHeight, dpi),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// A tip moved to a display of another DPI takes the place the system
+// suggests and fits its text again in the font of the new DPI.
+void Tip_DpiChanged(HWND tip, const RECT* suggested)
+{
+    if (suggested)
+        SetWindowPos(tip, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    TipText text;
+    const int length = ReadTipText(tip, text);
+    if (length > 0) Tip_Fit(tip, text, length);
 }
 
 // Refuses a missing control, one whose class can't be read, another tip
@@ -216,20 +260,11 @@ LRESULT Tip_Create(HWND tip, const CREATESTRUCTA* cs)
     char className[32];
     if (!GetClassNameA(control, className, sizeof className)) return -1;
     if (lstrcmpiA(className, KW_TIP_CLASS) == 0) return -1;
-    char text[kMaxTipText + 1];
+    TipText text;
     const int length = ReadTipText(tip, text);
     if (length <= 0) return -1;
 
-    SIZE extent = {};
-    HDC dc = GetDC(tip);
-    HFONT font = MakeTipFont();
-    HGDIOBJ oldFont = SelectObject(dc, font);
-    GetTextExtentPoint32A(dc, text, length, &extent);
-    SelectObject(dc, oldFont);
-    DeleteObject(font);
-    ReleaseDC(tip, dc);
-    SetWindowPos(tip, nullptr, 0, 0, extent.cx + 14, extent.cy + 8, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-
+    Tip_Fit(tip, text, length);
     Hook(control, tip);
     return 0;
 }
@@ -244,14 +279,16 @@ void Tip_Show(HWND tip, LPARAM pointer)
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
     const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
 
-    int x = LOWORD(pointer) + kTipRight;
-    while (x + client.right > screenWidth) x -= kFitStep;
-    while (x < 0) x += kFitStep;
+    const UINT dpi = KwWindowDpi(tip);
+    const int step = KwScale(kFitStep, dpi);
+    int x = LOWORD(pointer) + KwScale(kTipRight, dpi);
+    while (x + client.right > screenWidth) x -= step;
+    while (x < 0) x += step;
     int y = HIWORD(pointer);
-    while (y + client.bottom > screenHeight) y -= kFitStep;
-    while (y < 0) y += kFitStep;
+    while (y + client.bottom > screenHeight) y -= step;
+    while (y < 0) y += step;
 
-    SetWindowPos(tip, HWND_TOPMOST, x, y + kTipDown, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    SetWindowPos(tip, HWND_TOPMOST, x, y + KwScale(kTipDown, dpi), 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
 void Tip_Hide(HWND tip)
@@ -268,19 +305,20 @@ void Tip_Paint(HWND tip, HDC dc)
     const int w = client.right;
     const int h = client.bottom;
 
+    const UINT dpi = KwWindowDpi(tip);
     HBRUSH brush = CreateSolidBrush(GetSysColor(COLOR_INFOBK));
-    HFONT font = MakeTipFont();
+    HFONT font = MakeTipFont(dpi);
     HGDIOBJ oldBrush = SelectObject(dc, brush);
     HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
     const COLORREF oldText = SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
     Rectangle(dc, 0, 0, w - 1, h - 1);
 
     const int oldMode = SetBkMode(dc, TRANSPARENT);
-    char text[kMaxTipText + 1];
+    TipText text;
     const int length = ReadTipText(tip, text);
     HGDIOBJ oldFont = SelectObject(dc, font);
     RECT clip = {0, 0, w - 1, h - 1};
-    ExtTextOutA(dc, 6, 3, ETO_CLIPPED, &clip, text, length, nullptr);
+    KwTextOut(dc, KwScale(kTextLeft, dpi), KwScale(kTextTop, dpi), ETO_CLIPPED, &clip, text, length);
 
     MoveToEx(dc, 1, h - 1, nullptr);
     LineTo(dc, w - 1, h - 1);
@@ -302,6 +340,7 @@ LRESULT CALLBACK TipProc(HWND tip, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_PAINT: PaintWindow(tip, Tip_Paint); return 0;
     // The tip never takes the mouse: clicks fall through to what lies below.
     case WM_NCHITTEST: return HTTRANSPARENT;
+    case WM_DPICHANGED: Tip_DpiChanged(tip, reinterpret_cast<const RECT*>(lParam)); return 0;
     case TIPM_SHOW:
         if (wParam)
             Tip_Show(tip, lParam);

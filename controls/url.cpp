@@ -9,7 +9,9 @@
 
 #include "chores.h"
 #include "classes.h"
+#include "dpimetrics.h"
 #include "kwctrl32.h"
+#include "widetext.h"
 
 #include <shellapi.h>
 #include <windowsx.h>
@@ -39,11 +41,15 @@ struct URLData {
 // no data (its block could not be made at creation).
 using LockedData = LockedWindowBlock<URLData>;
 
-HFONT CreateLinkFont()
+// The link font's cell, in pixels at 96 DPI.
+constexpr int kFontHeight = 18;
+constexpr int kFontWidth = 6;
+
+HFONT CreateLinkFont(UINT dpi)
 {
     LOGFONTA record = {};
-    record.lfHeight = 18;
-    record.lfWidth = 6;
+    record.lfHeight = KwScale(kFontHeight, dpi);
+    record.lfWidth = KwScale(kFontWidth, dpi);
     record.lfWeight = 500;
     record.lfItalic = TRUE;
     record.lfUnderline = TRUE;
@@ -60,9 +66,10 @@ HFONT CreateLinkFont()
 
 void SetLink(URLData* data, const char* link)
 {
-    // A longer link is cut to the 254 characters the field holds.
-    lstrcpynA(data->link, link, kLinkSize);
-    lstrcpynA(data->text, data->link, kTextSize);
+    // A longer link is cut to the 254 bytes the field holds, between whole
+    // characters.
+    KwCopyWhole(data->link, link, kLinkSize);
+    KwCopyWhole(data->text, data->link, kTextSize);
 }
 
 LRESULT URL_Create(HWND window)
@@ -74,11 +81,29 @@ LRESULT URL_Create(HWND window)
         if (block) GlobalFree(block);
         return 1;
     }
-    data->font = CreateLinkFont();
+    data->font = CreateLinkFont(KwWindowDpi(window));
     SetLink(data, kDefaultLink);
     GlobalUnlock(block);
     SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(block));
     return 1;
+}
+
+// The window's DPI changed: the font is made again for it, the new one
+// before the old one goes.
+void URL_DpiChanged(HWND window)
+{
+    LockedData data(window);
+    if (!data) return;
+    const HFONT font = CreateLinkFont(KwWindowDpi(window));
+    if (data->font) DeleteObject(data->font);
+    data->font = font;
+    InvalidateRect(window, nullptr, FALSE);
+}
+
+LRESULT URL_GetFont(HWND window)
+{
+    LockedData data(window);
+    return data ? reinterpret_cast<LRESULT>(data->font) : 0;
 }
 
 void URL_Destroy(HWND window)
@@ -101,14 +126,14 @@ void URL_Paint(HWND window)
     if (dc && data) {
         SetTextColor(dc, data->pressed ? kPressedColour : kNormalColour);
         char line[kPaintSize];
-        lstrcpynA(line, data->text, sizeof line);
+        KwCopyWhole(line, data->text, sizeof line);
         // The background mode stays opaque: the cells behind the characters
         // take the face colour, the rest of the client area is left alone.
         SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
         const HGDIOBJ previousFont = data->font ? SelectObject(dc, data->font) : nullptr;
         RECT client;
         GetClientRect(window, &client);
-        DrawTextExA(dc, line, -1, &client, DT_WORDBREAK, nullptr);
+        KwDrawText(dc, line, -1, &client, DT_WORDBREAK);
         if (previousFont) SelectObject(dc, previousFont);
     }
     EndPaint(window, &ps);
@@ -135,7 +160,7 @@ void URL_Release(HWND window, LPARAM position)
         // opens nothing.
         POINT point = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
         ClientToScreen(window, &point);
-        if (WindowFromPoint(point) == window) lstrcpynA(link, data->link, sizeof link);
+        if (WindowFromPoint(point) == window) KwCopyWhole(link, data->link, sizeof link);
         data->pressed = 0;
     }
     // The block is unlocked before the shell runs: it may dispatch messages,
@@ -166,7 +191,7 @@ void URL_Command(HWND window, WPARAM wParam)
     {
         LockedData data(window);
         if (!data) return;
-        lstrcpynA(link, data->link, sizeof link);
+        KwCopyWhole(link, data->link, sizeof link);
     }
     ClipCopy(window, link);
 }
@@ -191,6 +216,8 @@ LRESULT CALLBACK URLProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     case WM_MOUSEMOVE:     return 0;
     case WM_NCDESTROY:     URL_Destroy(window); return 0;
     case URLM_SETLINK:     URL_SetLink(window, lParam); return 0;
+    case WM_DPICHANGED_AFTERPARENT: URL_DpiChanged(window); return 0;
+    case WM_GETFONT:       return URL_GetFont(window);
     // A double click's second press comes as WM_LBUTTONDBLCLK, which is left
     // to default processing: the second release opens the link again.
     default:               return DefWindowProcA(window, message, wParam, lParam);

@@ -5,6 +5,8 @@
 #include <cctype>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -135,6 +137,26 @@ TEST(Imports, ThreeDControlsAreBoundByOrdinalOnly)
     for (WORD ordinal : {12, 13, 16})
         EXPECT_TRUE(GetProcAddress(library, MAKEINTRESOURCEA(ordinal))) << "ordinal " << ordinal;
     FreeLibrary(library);
+}
+
+TEST(Imports, NoBinaryPaintsOrMeasuresTextThroughAnsiCalls)
+{
+    // The ANSI text calls of GDI and USER convert with the system's code
+    // page, not the process's own, so text in a UTF-8 process would come out
+    // garbled on Windows; the binaries convert with CP_ACP and call the
+    // Unicode forms.
+    const std::pair<const char*, std::vector<const char*>> kAnsiText[] = {
+        {"gdi32.dll",
+         {"TextOutA", "ExtTextOutA", "GetTextExtentPoint32A", "GetTextExtentPointA", "GetTextExtentExPointA",
+          "GetCharWidthA", "GetCharWidth32A", "GetTextFaceA", "PolyTextOutA", "GetTextMetricsA"}},
+        {"user32.dll", {"DrawTextA", "DrawTextExA", "TabbedTextOutA", "GrayStringA"}},
+    };
+    for (const char* binary : {"Tidbell32.exe", "KWCTRL32.dll", "Shutlet.dll"}) {
+        const PeImage image = LoadBinary(binary);
+        for (const auto& dll : kAnsiText)
+            for (const char* function : dll.second)
+                EXPECT_FALSE(image.ImportsFunction(dll.first, function)) << binary << " imports " << function;
+    }
 }
 
 TEST(Exports, NameTablesAreSortedForTheLoader)

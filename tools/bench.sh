@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the family and runs the scan benchmark (bench/scan_bench.cpp) under
-# Wine, in the build tree's private prefix, inside a virtual X display.
+# Wine, in the build tree's private prefix, inside a virtual X display: the
+# scan's own times, then how soon the watcher counts a new or deleted
+# message (about a minute and a half of changes one or two seconds apart).
 # Extra arguments go to the benchmark program. Exit code: the benchmark's
 # (0 when every target is met).
 set -euo pipefail

@@ -48,14 +48,9 @@ done
 
 # ---------------------------------------------------------------- Wine set-up
 export WINEPREFIX=$BUILD_DIR/demo-prefix
-export WINEARCH=win32
-export WINEDEBUG=-all
-# Wine turns Windows file names into Unix ones through the Unix locale; in
-# the POSIX locale no name outside ASCII can exist.
-export LANG=C.UTF-8 LC_ALL=C.UTF-8
-unset LANGUAGE
-# No Mono or Gecko installer prompts in a fresh prefix.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No crash dialog, no Mono or Gecko installer prompts in a fresh prefix, the
+# UTF-8 Unix locale.
+. "$repo/tests/wine/env.sh"
 log=$BUILD_DIR/demo-wine.log
 shot=$BUILD_DIR/demo-screenshot.png
 tray_shot=$BUILD_DIR/demo-screenshot-tray.png

@@ -319,15 +319,23 @@ def draw_envelope(cv, cx, cy, w, h, angle=0.0, pivot=(0.0, 0.0),
             cv.put(x, y, flap)
 
 
+# Every icon carries these sizes: the small and large icon sizes at 96, 120,
+# 144 and 192 DPI (16/32, 20/40, 24/48, 32/64).  The 16-pixel images are
+# drawn pixel by pixel; the others scale the 32-pixel design by size / 32,
+# so the 32-pixel image stays exactly as it was.
+ICON_SIZES = (64, 48, 40, 32, 24, 20, 16)
+
+
 def tray_icon(size, ground, edge):
     """Idle (grey) and new-mail (red) tray icons: the bell on a rounded tile."""
     cv = Canvas(size, size)
-    if size == 32:
-        cv.paint(rounded_rect(1, 1, 31, 31, 5), ground, edge)
-        draw_bell(cv, 16, 4.0, 1.0)
-    else:
+    if size == 16:
         cv.paint(rounded_rect(0, 0, 16, 16, 3), ground, edge)
         cv.art(2, 1, SMALL_BELL, BELL_COLOURS)
+    else:
+        k = size / 32
+        cv.paint(rounded_rect(1 * k, 1 * k, 31 * k, 31 * k, 5 * k), ground, edge)
+        draw_bell(cv, 16 * k, 4.0 * k, 1.0 * k)
     return cv
 
 
@@ -385,8 +393,9 @@ def app_icon(size):
     """Application icon: a fan of three envelopes opening about their
     lower left corner, the front one level."""
     cv = Canvas(size, size)
-    if size == 32:
-        w, h, pivot = 21, 14, (5.5, 29)
+    if size != 16:
+        k = size / 32
+        w, h, pivot = 21 * k, 14 * k, (5.5 * k, 29 * k)
         for angle, body in ((-40, YELLOW), (-20, AQUA), (0, WHITE)):
             draw_envelope(cv, pivot[0] + w / 2, pivot[1] - h / 2, w, h,
                           angle, pivot, body)
@@ -401,29 +410,31 @@ def app_icon(size):
 def about_icon(size):
     """About box icon: an envelope with the bell in front of it."""
     cv = Canvas(size, size)
-    if size == 32:
-        draw_envelope(cv, 12, 11, 22, 15)
-        draw_bell(cv, 20.5, 9.5, 0.95)
+    if size != 16:
+        k = size / 32
+        draw_envelope(cv, 12 * k, 11 * k, 22 * k, 15 * k)
+        draw_bell(cv, 20.5 * k, 9.5 * k, 0.95 * k)
     else:
         cv.art(0, 1, SMALL_ENVELOPE, ENVELOPE_COLOURS)
         cv.art(6, 6, TINY_BELL, BELL_COLOURS)
     return cv
 
 
-def logo():
-    """About box logo, 60 x 96, on the purple key colour: a bell ringing
-    over an envelope.  It avoids silver, the usual button face colour,
-    which the transparent loader would swap for the key colour."""
-    cv = Canvas(60, 96, PURPLE)
-    draw_bell(cv, 30, 6, 1.85)
+def logo(k=1):
+    """About box logo, 60 x 96 times k, on the purple key colour: a bell
+    ringing over an envelope.  It avoids silver, the usual button face
+    colour, which the transparent loader would swap for the key colour.
+    k = 2 gives the picture for 150% and more, drawn rather than enlarged."""
+    cv = Canvas(60 * k, 96 * k, PURPLE)
+    draw_bell(cv, 30 * k, 6 * k, 1.85 * k)
     # Sound waves either side of the bell: arcs of rings around its shoulders.
     for r in (16.5, 20.5):
-        ring = minus(circle(30, 21, r + 1.3), circle(30, 21, r))
-        cv.fill(lambda x, y, ring=ring: ring(x, y) and abs(y - 21) < 0.45 * abs(x - 30),
+        ring = minus(circle(30 * k, 21 * k, (r + 1.3) * k), circle(30 * k, 21 * k, r * k))
+        cv.fill(lambda x, y, ring=ring: ring(x, y) and abs(y - 21 * k) < 0.45 * abs(x - 30 * k),
                 RED)
-    draw_envelope(cv, 30, 75, 46, 28)
+    draw_envelope(cv, 30 * k, 75 * k, 46 * k, 28 * k)
     # A red seal where the flap closes.
-    cv.paint(circle(30, 79, 3.6), RED, MAROON)
+    cv.paint(circle(30 * k, 79 * k, 3.6 * k), RED, MAROON)
     return cv
 
 
@@ -496,11 +507,12 @@ def moving_cursor():
 
 
 def main():
-    write_ico("watcher/res/idle.ico", [tray_icon(32, GREY, BLACK), tray_icon(16, GREY, BLACK)])
-    write_ico("watcher/res/newmail.ico", [tray_icon(32, RED, MAROON), tray_icon(16, RED, MAROON)])
-    write_ico("watcher/res/app.ico", [app_icon(32), app_icon(16)])
-    write_ico("watcher/res/about.ico", [about_icon(32), about_icon(16)])
+    write_ico("watcher/res/idle.ico", [tray_icon(n, GREY, BLACK) for n in ICON_SIZES])
+    write_ico("watcher/res/newmail.ico", [tray_icon(n, RED, MAROON) for n in ICON_SIZES])
+    write_ico("watcher/res/app.ico", [app_icon(n) for n in ICON_SIZES])
+    write_ico("watcher/res/about.ico", [about_icon(n) for n in ICON_SIZES])
     write_bmp("watcher/res/logo.bmp", logo())
+    write_bmp("watcher/res/logo2x.bmp", logo(2))
     write_bmp("watcher/res/browse.bmp", browse_bitmap())
     write_cur("watcher/res/hand.cur", HAND, (5, 0))
     write_cur("controls/res/hand.cur", HAND, (5, 0))

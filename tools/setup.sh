@@ -57,7 +57,13 @@ lacking() {
 mapfile -t missing < <(lacking)
 foreign_ok=1
 have dpkg && { dpkg --print-foreign-architectures | grep -qx i386 || foreign_ok=0; }
-[ ${#missing[@]} -eq 0 ] && [ "$foreign_ok" = 1 ] && exit 0
+# Wine's 32-bit programs must run, natively or emulated.
+i386_code() {
+  local script
+  script="$(dirname "${BASH_SOURCE[0]}")/i386-emulation.sh"
+  if [ "$(id -u)" != 0 ] && have sudo && sudo -n true 2>/dev/null; then sudo -n bash "$script"; else bash "$script"; fi
+}
+if [ ${#missing[@]} -eq 0 ] && [ "$foreign_ok" = 1 ]; then i386_code; exit 0; fi
 
 have apt-get || die "missing: ${missing[*]}; this machine has no apt-get, install them by hand"
 
@@ -115,4 +121,5 @@ fi
 # Everything should be there now.
 mapfile -t still < <(lacking)
 [ ${#still[@]} -eq 0 ] || die "installed, but still missing: ${still[*]}"
+i386_code
 say "done in $((SECONDS - started)) s"

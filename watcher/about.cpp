@@ -12,6 +12,7 @@
 #include <cstring>
 #include <new>
 
+#include "dpimetrics.h"
 #include "kwctrl32.h"
 #include "resource.h"
 #include "watcher.h"
@@ -44,11 +45,40 @@ int VersionText(char (&text)[kLineSize])
     return length < 0 ? 0 : (length < kLineSize ? length : kLineSize - 1);
 }
 
-HFONT CreateTitleFont()
+// A 96-DPI pixel count of the box grown as its dialog units have grown:
+// by the height of the dialog font now over its height at 96 DPI. The
+// version line is sized in dialog units, which follow that height rather
+// than the DPI itself (a font's height rounds in steps of its own), so a
+// title scaled by the DPI alone can outgrow its line.
+int ScaledLikeDialogUnits(HWND dialog, UINT dpi, int value)
+{
+    if (dpi == kKwBaseDpi) return value;
+    RECT unit = {0, 0, 4, 8};
+    LOGFONTA record = {};
+    const HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(dialog, WM_GETFONT, 0, 0));
+    if (!MapDialogRect(dialog, &unit) || !font || !GetObjectA(font, sizeof record, &record)) return KwScale(value, dpi);
+    record.lfHeight = MulDiv(record.lfHeight, kKwBaseDpi, dpi);
+    record.lfWidth = MulDiv(record.lfWidth, kKwBaseDpi, dpi);
+    int heightAt96 = 0;
+    if (const HFONT font96 = CreateFontIndirectA(&record)) {
+        if (const HDC screen = GetDC(nullptr)) {
+            const HGDIOBJ old = SelectObject(screen, font96);
+            TEXTMETRICA metrics = {};
+            if (GetTextMetricsA(screen, &metrics)) heightAt96 = metrics.tmHeight;
+            SelectObject(screen, old);
+            ReleaseDC(nullptr, screen);
+        }
+        DeleteObject(font96);
+    }
+    return heightAt96 > 0 ? MulDiv(value, unit.bottom, heightAt96) : KwScale(value, dpi);
+}
+
+// The version line's font: 36 by 18 pixels at 96 DPI, grown with the box.
+HFONT CreateTitleFont(HWND dialog, UINT dpi)
 {
     LOGFONTA record = {};
-    record.lfHeight = 36;
-    record.lfWidth = 18;
+    record.lfHeight = ScaledLikeDialogUnits(dialog, dpi, 36);
+    record.lfWidth = ScaledLikeDialogUnits(dialog, dpi, 18);
     record.lfWeight = FW_BOLD;
     record.lfItalic = TRUE;
     record.lfCharSet = ANSI_CHARSET;
@@ -61,15 +91,14 @@ HFONT CreateTitleFont()
     return CreateFontIndirectA(&record);
 }
 
-void SetIcons(HWND dialog)
+// The logo drawn at twice its size, for boxes at 150% and more, where the
+// 60 x 96 picture stretched over the button would show blocks.
+constexpr UINT kLargeLogoDpi = 144;
+
+HBITMAP LoadLogo(UINT dpi)
 {
-    // Shared icons: the system frees them, the box must not.
-    const HANDLE big = LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_ABOUT), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                  GetSystemMetrics(SM_CYICON), LR_SHARED);
-    const HANDLE small = LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_ABOUT), IMAGE_ICON,
-                                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED);
-    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-    SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+    return LoadTransparentBitmap(appInstance, dpi >= kLargeLogoDpi ? IDB_LOGO2X : IDB_LOGO,
+                                 GetSysColor(COLOR_BTNFACE));
 }
 
 // Gives back everything the box made; safe to call more than once.
@@ -100,9 +129,10 @@ BOOL About_Open(HWND dialog)
     }
     SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(box));
 
-    box->logoBitmap = LoadTransparentBitmap(appInstance, IDB_LOGO, GetSysColor(COLOR_BTNFACE));
-    SetIcons(dialog);
-    box->titleFont = CreateTitleFont();
+    const UINT dpi = KwWindowDpi(dialog);
+    box->logoBitmap = LoadLogo(dpi);
+    SetDialogIcons(dialog, IDI_ABOUT);
+    box->titleFont = CreateTitleFont(dialog, dpi);
     char version[kLineSize];
     box->slideCount = VersionText(version);
     box->scrollOffset = 0;
@@ -210,6 +240,7 @@ void About_Command(HWND dialog, WPARAM wParam)
 void About_Destroy(HWND dialog)
 {
     // Whatever way the box goes, nothing it made stays behind.
+    ReleaseDialogIcons(dialog);
     AboutBox* box = BoxOf(dialog);
     if (!box) return;
     ReleaseBox(dialog, box);

@@ -1,6 +1,7 @@
 /*
  * Header values as they are shown: MIME encoded words (RFC 2047), raw UTF-8
- * and the ANSI code page, converted to the ANSI code page for the screen.
+ * and legacy 8-bit text, converted to the ANSI code page for the screen
+ * (UTF-8 in a process whose manifest asks for it, so every script shows).
  *
  * Charset names are resolved by MLang (IMultiLanguage2::GetCharsetInfo),
  * the platform's own charset database, created on first need and kept for
@@ -12,8 +13,11 @@
 #include <mlang.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "charstep.h"
 
 namespace {
 
@@ -23,18 +27,24 @@ const IID kIIDMultiLanguage2 = {0xdccfc164, 0x2b38, 0x11d2, {0xb7, 0xec, 0x00, 0
 // Longest charset name taken (RFC 2047 keeps a whole word within 75).
 constexpr int kCharsetNameSize = 64;
 
-// Charsets that MLang does not know everywhere (Wine's lacks these four).
-// EUC-KR and ISO-8859-11 read as their Windows supersets; ISO-8859-10 and
-// -14 have no Windows code page, so their upper halves are tabled here
-// under the numbers Windows would give them.
+// Charsets that MLang does not know everywhere (Wine's lacks these seven).
+// EUC-KR and the Thai charsets read as their Windows supersets; ISO-8859-10,
+// -14 and -16 have no Windows code page, so their upper halves are tabled
+// here under the numbers Windows would give them.
 constexpr UINT kLatin6 = 28600;
 constexpr UINT kLatin8 = 28604;
+constexpr UINT kLatin10 = 28606;
 constexpr struct {
     const char* name;
     UINT codePage;
 } kFallbackCharsets[] = {
-    {"euc-kr", 949}, {"iso-8859-11", 874}, {"iso-8859-10", kLatin6}, {"iso-8859-14", kLatin8},
+    {"euc-kr", 949},         {"iso-8859-11", 874},     {"tis-620", 874},         {"windows-874", 874},
+    {"iso-8859-10", kLatin6}, {"iso-8859-14", kLatin8}, {"iso-8859-16", kLatin10},
 };
+// GB18030, where the system has no converter for it (Wine), reads as GBK:
+// its two-byte part, which holds the Chinese text mail carries.
+constexpr UINT kGB18030 = 54936;
+constexpr UINT kGBK = 936;
 // Characters of bytes 0xA0 to 0xFF.
 constexpr WCHAR kLatin6High[96] = {
     0x00A0, 0x0104, 0x0112, 0x0122, 0x012A, 0x0128, 0x0136, 0x00A7, 0x013B, 0x0110, 0x0160, 0x0166,
@@ -56,6 +66,58 @@ constexpr WCHAR kLatin8High[96] = {
     0x00E8, 0x00E9, 0x00EA, 0x00EB, 0x00EC, 0x00ED, 0x00EE, 0x00EF, 0x0175, 0x00F1, 0x00F2, 0x00F3,
     0x00F4, 0x00F5, 0x00F6, 0x1E6B, 0x00F8, 0x00F9, 0x00FA, 0x00FB, 0x00FC, 0x00FD, 0x0177, 0x00FF,
 };
+constexpr WCHAR kLatin10High[96] = {
+    0x00A0, 0x0104, 0x0105, 0x0141, 0x20AC, 0x201E, 0x0160, 0x00A7, 0x0161, 0x00A9, 0x0218, 0x00AB,
+    0x0179, 0x00AD, 0x017A, 0x017B, 0x00B0, 0x00B1, 0x010C, 0x0142, 0x017D, 0x201D, 0x00B6, 0x00B7,
+    0x017E, 0x010D, 0x0219, 0x00BB, 0x0152, 0x0153, 0x0178, 0x017C, 0x00C0, 0x00C1, 0x00C2, 0x0102,
+    0x00C4, 0x0106, 0x00C6, 0x00C7, 0x00C8, 0x00C9, 0x00CA, 0x00CB, 0x00CC, 0x00CD, 0x00CE, 0x00CF,
+    0x0110, 0x0143, 0x00D2, 0x00D3, 0x00D4, 0x0150, 0x00D6, 0x015A, 0x0170, 0x00D9, 0x00DA, 0x00DB,
+    0x00DC, 0x0118, 0x021A, 0x00DF, 0x00E0, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x0107, 0x00E6, 0x00E7,
+    0x00E8, 0x00E9, 0x00EA, 0x00EB, 0x00EC, 0x00ED, 0x00EE, 0x00EF, 0x0111, 0x0144, 0x00F2, 0x00F3,
+    0x00F4, 0x0151, 0x00F6, 0x015B, 0x0171, 0x00F9, 0x00FA, 0x00FB, 0x00FC, 0x0119, 0x021B, 0x00FF,
+};
+
+// The table of a tabled code page's upper half, or null.
+const WCHAR* TabledHighHalf(UINT codePage)
+{
+    if (IsValidCodePage(codePage)) return nullptr;
+    switch (codePage) {
+    case kLatin6:  return kLatin6High;
+    case kLatin8:  return kLatin8High;
+    case kLatin10: return kLatin10High;
+    default:       return nullptr;
+    }
+}
+
+// The code page that raw 8-bit text which is not UTF-8 is read in. In a
+// legacy process that is its own ANSI code page, as always; a UTF-8 process
+// reads it in the legacy ANSI code page of the user's locale, the one such
+// mail was written in on this system (1252 where the locale has none).
+UINT LegacyCodePage()
+{
+    if (GetACP() != CP_UTF8) return CP_ACP;
+    static UINT codePage = 0;
+    if (!codePage) {
+        char number[8] = {};
+        GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE, number, sizeof number);
+        codePage = static_cast<UINT>(std::atoi(number));
+        if (codePage == CP_ACP || codePage == CP_UTF8 || !IsValidCodePage(codePage)) codePage = 1252;
+    }
+    return codePage;
+}
+
+// Format characters that reorder what follows them: the bidirectional
+// embeddings and overrides (U+202A to U+202E) and isolates (U+2066 to
+// U+2069). Shown, they can make "moc.knab@" read as a bank's address.
+bool IsBidiControl(wchar_t c)
+{
+    return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+bool IsControl(wchar_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
 
 IMultiLanguage2* MultiLanguage()
 {
@@ -116,8 +178,8 @@ bool BytesToWide(UINT codePage, const std::string& bytes, std::wstring& wide)
     // Never more characters than bytes, in any of these encodings.
     std::wstring buffer(bytes.size() + 1, L'\0');
     int length = 0;
-    if ((codePage == kLatin6 || codePage == kLatin8) && !IsValidCodePage(codePage)) {
-        const WCHAR* high = codePage == kLatin6 ? kLatin6High : kLatin8High;
+    if (codePage == kGB18030 && !IsValidCodePage(kGB18030)) codePage = kGBK;
+    if (const WCHAR* high = TabledHighHalf(codePage)) {
         for (char c : bytes) {
             const BYTE b = static_cast<BYTE>(c);
             buffer[static_cast<size_t>(length++)] = b >= 0xA0 ? high[b - 0xA0] : b;
@@ -234,7 +296,7 @@ const char* DecodeWord(const char* word, std::wstring& text)
 }
 
 // Ordinary text: UTF-8 when it has 8-bit bytes and is valid UTF-8, else the
-// ANSI code page.
+// legacy code page.
 void AppendText(const std::string& bytes, std::wstring& shown)
 {
     if (bytes.empty()) return;
@@ -245,25 +307,25 @@ void AppendText(const std::string& bytes, std::wstring& shown)
     int length = eightBit ? MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), size, &buffer[0],
                                                 static_cast<int>(buffer.size()))
                           : 0;
-    if (length <= 0) length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, &buffer[0], size + 1);
+    if (length <= 0) length = MultiByteToWideChar(LegacyCodePage(), 0, bytes.data(), size, &buffer[0], size + 1);
     if (length > 0) shown.append(buffer, 0, static_cast<size_t>(length));
 }
 
 // Copies text into out (size bytes, terminated), doubling each '&' when
-// asked, and stops before a character, or a doubled '&', that does not fit
-// whole. Returns the length.
+// asked, and stops before a character (double-byte or UTF-8 alike), or a
+// doubled '&', that does not fit whole. Returns the length.
 int CopyWhole(const char* text, char* out, int size, bool doubleAmpersands)
 {
     if (!out || size <= 0) return 0;
+    const UINT codePage = GetACP();
     int n = 0;
     for (const char* p = text ? text : ""; *p;) {
-        const bool twoBytes = IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1];
+        const int length = KwCharLength(codePage, p);
         const bool doubled = doubleAmpersands && *p == '&';
-        if (n + (twoBytes || doubled ? 2 : 1) > size - 1) break;
-        out[n++] = *p;
+        if (n + length + (doubled ? 1 : 0) > size - 1) break;
+        for (int i = 0; i < length; ++i) out[n++] = p[i];
         if (doubled) out[n++] = '&';
-        if (twoBytes) out[n++] = *++p;
-        ++p;
+        p += length;
     }
     out[n] = '\0';
     return n;
@@ -304,10 +366,13 @@ int HeaderValueForDisplay(const char* value, char* out, int size)
     }
     AppendText(plain, shown);
 
-    // A field shows on one line: control characters, an encoded NUL among
-    // them, show as spaces, and nothing ends the text early.
+    // A field shows on one line and in the order it was written: control
+    // characters (C0, DEL and C1), an encoded NUL among them, show as spaces
+    // and nothing ends the text early; bidirectional controls go. Joiners
+    // stay, so emoji sequences keep their shape.
+    shown.erase(std::remove_if(shown.begin(), shown.end(), IsBidiControl), shown.end());
     for (wchar_t& c : shown)
-        if (c < 0x20 || c == 0x7F) c = L' ';
+        if (IsControl(c)) c = L' ';
     if (shown.empty()) return 0;
 
     // '?' for what the code page cannot show; a best-fit look-alike would be

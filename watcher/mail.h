@@ -19,13 +19,13 @@ constexpr int kHeaderFieldSize = 4096;
 constexpr int kMailPathSize = 255;
 
 struct MailRecord {
-    char from[kHeaderFieldSize];         // value of the last FROM line
+    char from[kHeaderFieldSize];         // value of the first From field
     char fromName[kHeaderFieldSize];     // display name taken from `from`
-    char to[kHeaderFieldSize];           // value of the last TO line
-    char date[kHeaderFieldSize];         // value of the last DATE line
-    char organization[kHeaderFieldSize]; // value of the last ORGANIZATION line
-    char subject[kHeaderFieldSize];      // value of the last SUBJECT line
-    char priority[kHeaderFieldSize];     // value of the last PRIORITY line
+    char to[kHeaderFieldSize];           // value of the first To field
+    char date[kHeaderFieldSize];         // value of the first Date field
+    char organization[kHeaderFieldSize]; // value of the first Organization field
+    char subject[kHeaderFieldSize];      // value of the first Subject field
+    char priority[kHeaderFieldSize];     // value of the first Priority field
     char path[kMailPathSize];            // full path of the mail file
 };
 
@@ -58,6 +58,10 @@ int ReadMailChar(HFILE file);
 // terminates it. Returns the number of characters stored, or -1 at end of
 // data when nothing was stored.
 int ReadHeaderLine(char* buffer, int size, HFILE file);
+// The field code of an unfolded header line: its name (the text before the
+// first colon, trailing blanks dropped) compared whole, without regard to
+// case, with From, To, Date, Organization, Subject and Priority;
+// kFieldNone for every other name and for a line without a colon.
 int ClassifyHeaderLine(const char* line);
 // Reads the header of the file at path into record: only the fields whose
 // lines occur are written, and `path`. Returns 1 when the file was read, 0

@@ -1,18 +1,23 @@
 /*
- * Mail header reader: fills a MailRecord from the header lines at the top of
- * a new-mail file. The message body is never read: reading stops at the
+ * Mail header reader: fills a MailRecord from the header fields at the top
+ * of a new-mail file. The message body is never read: reading stops at the
  * first empty line.
  *
  * Bytes come through a 16 KB buffer; lines end at LF, CR (the rest of that
  * physical line is dropped, so CR LF ends one line), form feed, end of data,
- * the byte 0xFF, or after 4095 characters. A header line is classified by a
- * keyword anywhere in its field name, so Reply-To counts as TO and
- * X-Priority as PRIORITY. Each value is tidied with the library's trim.
+ * the byte 0xFF, or after 4095 characters. Fields are read as RFC 5322
+ * writes them: a line that begins with a space or a tab continues the field
+ * before it and is joined to it first; then the field is known by its own
+ * name, the text before its first colon, compared whole and without regard
+ * to case, so Reply-To, Resent-From and X-Priority are fields of their own
+ * and change nothing. The first occurrence of a field counts: a later one
+ * added by a relay, a list or a sender does not replace it. Each value is
+ * tidied with the library's trim.
  */
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
-#include <string>
+#include <utility>
 
 #include "kwctrl32.h"
 #include "mail.h"
@@ -42,19 +47,52 @@ constexpr ULONGLONG kSettleTime = 2 * 10000000ULL; // 2 s in FILETIME units
 
 struct FieldRule {
     int code;
-    const char* keyword;
-    size_t skip; // keyword and colon, counted from the start of the line
+    const char* name;
     size_t offset; // of the field in MailRecord
 };
 
 const FieldRule kFieldRules[] = {
-    {kFieldFrom, "FROM", 5, offsetof(MailRecord, from)},
-    {kFieldTo, "TO", 3, offsetof(MailRecord, to)},
-    {kFieldDate, "DATE", 5, offsetof(MailRecord, date)},
-    {kFieldOrganization, "ORGANIZATION", 13, offsetof(MailRecord, organization)},
-    {kFieldSubject, "SUBJECT", 8, offsetof(MailRecord, subject)},
-    {kFieldPriority, "PRIORITY", 9, offsetof(MailRecord, priority)},
+    {kFieldFrom, "From", offsetof(MailRecord, from)},
+    {kFieldTo, "To", offsetof(MailRecord, to)},
+    {kFieldDate, "Date", offsetof(MailRecord, date)},
+    {kFieldOrganization, "Organization", offsetof(MailRecord, organization)},
+    {kFieldSubject, "Subject", offsetof(MailRecord, subject)},
+    {kFieldPriority, "Priority", offsetof(MailRecord, priority)},
 };
+
+// What a UTF-8 editor or mailer may put before the first field.
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+bool IsFoldBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// Whether the length bytes at text are name, ASCII letters compared without
+// regard to case.
+bool SameName(const char* text, size_t length, const char* name)
+{
+    if (std::strlen(name) != length) return false;
+    for (size_t i = 0; i < length; ++i) {
+        const char a = text[i] >= 'a' && text[i] <= 'z' ? static_cast<char>(text[i] - 'a' + 'A') : text[i];
+        const char b = name[i] >= 'a' && name[i] <= 'z' ? static_cast<char>(name[i] - 'a' + 'A') : name[i];
+        if (a != b) return false;
+    }
+    return true;
+}
+
+// Joins a continuation line to the field gathered so far (the line break
+// goes, the line's leading white space stays); what does not fit the
+// field's 4095 characters is dropped.
+void AppendFold(char* field, size_t size, const char* line)
+{
+    const size_t used = std::strlen(field);
+    const size_t room = size - 1 - used;
+    size_t length = std::strlen(line);
+    if (length > room) length = room;
+    std::memcpy(field + used, line, length);
+    field[used + length] = '\0';
+}
 
 // Copies at most size - 1 characters of text and terminates.
 void CopyText(char* dest, size_t size, const char* text, size_t length)
@@ -206,13 +244,15 @@ int ReadHeaderLine(char* buffer, int size, HFILE file)
 int ClassifyHeaderLine(const char* line)
 {
     if (!line) return kFieldNone;
-    // Only the field name counts: the text before the first colon.
-    std::string name(line, std::strcspn(line, ":"));
-    for (char& c : name) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
+    // The field name is the text before the first colon, without the white
+    // space some writers leave before the colon; a line without a colon is
+    // no field.
+    const size_t colon = std::strcspn(line, ":");
+    if (!line[colon]) return kFieldNone;
+    size_t length = colon;
+    while (length > 0 && IsFoldBlank(line[length - 1])) --length;
     for (const FieldRule& rule : kFieldRules) {
-        if (name.find(rule.keyword) != std::string::npos) return rule.code;
+        if (SameName(line, length, rule.name)) return rule.code;
     }
     return kFieldNone;
 }
@@ -229,28 +269,37 @@ int ReadMailHeader(const char* path, MailRecord* record, bool* unfinished)
     if (file == HFILE_ERROR) return 0;
     std::memcpy(record->path, path, pathLength + 1);
 
-    char line[kHeaderFieldSize];
-    for (;;) {
-        const int stored = ReadHeaderLine(line, sizeof line, file);
-        const int code = ClassifyHeaderLine(line);
+    // Two line buffers: the field being gathered and the line read after
+    // it, which may continue it or begin the next field.
+    char first[kHeaderFieldSize];
+    char second[kHeaderFieldSize];
+    char* field = first;
+    char* line = second;
+    int stored = ReadHeaderLine(field, sizeof first, file);
+    if (std::strncmp(field, kByteOrderMark, 3) == 0) std::memmove(field, field + 3, std::strlen(field + 3) + 1);
+    unsigned taken = 0; // bit per field code already stored from this file
+    // An empty line ends the header; so does the end of the file, but a
+    // file still being written may not have reached its empty line yet.
+    while (field[0] != '\0') {
+        for (;;) {
+            stored = ReadHeaderLine(line, sizeof second, file);
+            if (!IsFoldBlank(line[0])) break;
+            AppendFold(field, sizeof first, line);
+        }
+        const int code = ClassifyHeaderLine(field);
+        const unsigned bit = 1u << (code - kFieldFrom);
         for (const FieldRule& rule : kFieldRules) {
-            if (rule.code != code) continue;
-            char* field = reinterpret_cast<char*>(record) + rule.offset;
-            // The value starts after the keyword's length plus the colon,
-            // whatever the line's own field name is.
-            const size_t length = std::strlen(line);
-            const size_t start = length < rule.skip ? length : rule.skip;
-            CopyText(field, kHeaderFieldSize, line + start, length - start);
-            trim(field);
+            if (rule.code != code || (taken & bit)) continue;
+            taken |= bit;
+            char* value = reinterpret_cast<char*>(record) + rule.offset;
+            const char* colon = std::strchr(field, ':') + 1;
+            CopyText(value, kHeaderFieldSize, colon, std::strlen(colon));
+            trim(value);
             if (code == kFieldFrom) SetFromName(record);
         }
-        // An empty line ends the header; so does the end of the file, but a
-        // file still being written may not have reached its empty line yet.
-        if (line[0] == '\0') {
-            if (stored < 0 && unfinished) *unfinished = StillChanging(file);
-            break;
-        }
+        std::swap(field, line);
     }
+    if (stored < 0 && unfinished) *unfinished = StillChanging(file);
     CloseMailFile(file);
     return 1;
 }

@@ -8,11 +8,15 @@
  * The rescan only appends to newList: a message the client takes in while
  * the popup is open stays listed until the popup closes. The popup plays no
  * sound; mail that arrives meanwhile is known by then and is not announced
- * again.
+ * again. Like the tray window's tick, the rescan does not wait for the
+ * interval when the mail directory has signalled a change or a scan was
+ * asked for (the machine resumed).
  */
 #include <cstdio>
 
+#include "changewatch.h"
 #include "display.h"
+#include "dpimetrics.h"
 #include "kwctrl32.h"
 #include "mail.h"
 #include "popup.h"
@@ -52,6 +56,41 @@ void DeletePopupFont(HWND dialog)
     if (font) DeleteObject(font);
 }
 
+// The template's icon control, the one static child with SS_ICON.
+HWND IconControl(HWND dialog)
+{
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) return child;
+    return nullptr;
+}
+
+// The dialog manager loads the icon control's picture at the system's
+// large-icon size; it is given the image for the popup's own DPI instead,
+// which the popup owns (the template's shared one belongs to the system).
+void SetPopupIcons(HWND dialog)
+{
+    SetDialogIcons(dialog);
+    if (HWND control = IconControl(dialog)) {
+        const HICON icon = LoadIconAtSize(IDI_APP, KwSystemMetric(SM_CXICON, KwWindowDpi(dialog)));
+        SendMessageA(control, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+    }
+}
+
+void ReleasePopupIcons(HWND dialog)
+{
+    ReleaseDialogIcons(dialog);
+    if (HWND control = IconControl(dialog)) {
+        const HICON icon = reinterpret_cast<HICON>(SendMessageA(control, STM_SETICON, 0, 0));
+        if (icon) DestroyIcon(icon);
+    }
+}
+
+void Popup_Destroy(HWND dialog)
+{
+    DeletePopupFont(dialog);
+    ReleasePopupIcons(dialog);
+}
+
 INT_PTR Popup_Init(HWND dialog)
 {
     // Taken first: giving the focus to a control below activates the
@@ -63,9 +102,11 @@ INT_PTR Popup_Init(HWND dialog)
     // over; the rest still runs, on a window that is never shown.
     if (ListCount(newList) == 0) EndDialog(dialog, 1);
     SetFocus(GetDlgItem(dialog, IDOK));
-    SetDialogIcons(dialog);
     SetPopupFont(dialog);
     RefreshPopup(dialog);
+    // After the texts: loading icons at the DPI's sizes takes a moment,
+    // and whoever finds the new popup reads its texts at once.
+    SetPopupIcons(dialog);
     SetForegroundWindow(dialog);
     StartRescanTimer(dialog);
     return TRUE;
@@ -105,9 +146,22 @@ INT_PTR Popup_Close(HWND dialog)
     return TRUE;
 }
 
+// Takes the change signal and a scan asked for meanwhile; true when either
+// was there.
+bool ScanIsWanted()
+{
+    bool wanted = scanWanted;
+    scanWanted = false;
+    if (ChangeWatchSignalled()) {
+        ChangeWatchRearm();
+        wanted = true;
+    }
+    return wanted;
+}
+
 INT_PTR Popup_Rescan(HWND dialog)
 {
-    if (std::time(nullptr) - popupScanTime < scanInterval) return TRUE;
+    if (!ScanIsWanted() && std::time(nullptr) - popupScanTime < scanInterval) return TRUE;
     // No tick may arrive while the scan lets messages through.
     KillTimer(dialog, IDT_POPUP);
     ScanMailDir(mailDir, mailExt, 1);
@@ -167,7 +221,7 @@ INT_PTR CALLBACK NewMailProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
     case WM_COMMAND:    return Popup_Command(dialog, LOWORD(wParam));
     case WM_CLOSE:      return Popup_Close(dialog);
     case WM_TIMER:      return Popup_Rescan(dialog);
-    case WM_DESTROY:    DeletePopupFont(dialog); return TRUE;
+    case WM_DESTROY:    Popup_Destroy(dialog); return TRUE;
     default:            return FALSE;
     }
 }

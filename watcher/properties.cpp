@@ -154,6 +154,7 @@ void Properties_Destroy(HWND dialog)
 {
     HFONT font = reinterpret_cast<HFONT>(SetWindowLongPtrA(dialog, DWLP_USER, 0));
     if (font) DeleteObject(font);
+    ReleaseDialogIcons(dialog);
 }
 
 // The fields become the running settings at once, whatever the checks

@@ -28,6 +28,7 @@
    transparent-bitmap loader swaps for the button face colour. */
 #define IDB_BROWSE              104     /* face of the browse buttons, 24 x 24 */
 #define IDB_LOGO                "LOGO"  /* About box logo, 60 x 96 */
+#define IDB_LOGO2X              "LOGO2X" /* the same drawn at 120 x 192 */
 
 /* Cursor that the hyperlink control loads from the instance handed to
    InitControls.  IDC_HAND itself is a system cursor macro of <windows.h>,

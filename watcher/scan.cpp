@@ -99,6 +99,48 @@ void AdmitRemembered(MailRecord* work)
     }
 }
 
+// True when a listed name cannot be opened by its narrow text: the narrow
+// listing gives '?' (never part of a file name) for each character that a
+// legacy code page lacks, and U+FFFD for a name that is not valid UTF-16
+// where the code page is UTF-8.
+bool Unspellable(const char* name)
+{
+    return std::strchr(name, '?') || (GetACP() == CP_UTF8 && std::strstr(name, "\xEF\xBF\xBD"));
+}
+
+// UTF-16 units of text (length bytes) in the ANSI code page.
+size_t Units(const char* text, size_t length)
+{
+    return length ? static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0))
+                  : 0;
+}
+
+// The name by which the scan reaches a listed file in dir (dirLength
+// bytes): its long name, which in a UTF-8 process spells any script, when
+// it can be spelt and its full path fits a record. Else its short name:
+// for a long name that the code page cannot spell, or whose path would fit
+// a record in characters but takes more bytes than the record has (a UTF-8
+// character takes up to four; a name too long for the listing's own field
+// may even come cut and unterminated). Null when neither serves, or when a
+// spelt path is too long in characters too: the file stays unseen, since a
+// path cut short would name another file.
+const char* ReachableName(const WIN32_FIND_DATAA& entry, const char* dir, size_t dirLength)
+{
+    constexpr size_t kRoom = kMailPathSize - 1;
+    const char* longName = entry.cFileName;
+    const void* end = std::memchr(longName, '\0', sizeof entry.cFileName);
+    const size_t longLength = end ? static_cast<size_t>(static_cast<const char*>(end) - longName) : 0;
+    if (end && !Unspellable(longName)) {
+        if (dirLength + 1 + longLength <= kRoom) return longName;
+        if (Units(dir, dirLength) + 1 + Units(longName, longLength) > kRoom) return nullptr;
+    }
+    const char* shortName = entry.cAlternateFileName;
+    const void* shortEnd = std::memchr(shortName, '\0', sizeof entry.cAlternateFileName);
+    if (shortName[0] == '\0' || !shortEnd || Unspellable(shortName)) return nullptr;
+    const size_t shortLength = static_cast<size_t>(static_cast<const char*>(shortEnd) - shortName);
+    return dirLength + 1 + shortLength <= kRoom ? shortName : nullptr;
+}
+
 } // namespace
 
 void YieldDuringScan()
@@ -151,20 +193,10 @@ int ScanMailDir(char* directory, const char* extension, int keepNew)
         ListClear(knownList);
     } else {
         do {
-            const char* name = entry.cFileName;
-            if (name[0] == '!') continue;
-            // The narrow listing gives '?' (never part of a file name) for
-            // each character of the long name that the ANSI code page
-            // lacks; such a file is reached through its short name, and
-            // stays unseen on a volume that has none.
-            if (std::strchr(name, '?')) {
-                name = entry.cAlternateFileName;
-                if (name[0] == '\0' || std::strchr(name, '?')) continue;
-            }
-            // A path that does not fit the record is skipped: cut short it
-            // would name another file.
+            if (entry.cFileName[0] == '!') continue;
+            const char* name = ReachableName(entry, dir, dirLength);
+            if (!name) continue;
             const size_t nameLength = std::strlen(name);
-            if (dirLength + 1 + nameLength >= static_cast<size_t>(kMailPathSize)) continue;
             std::memcpy(text, dir, dirLength);
             text[dirLength] = '\\';
             std::memcpy(text + dirLength + 1, name, nameLength + 1);

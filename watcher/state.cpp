@@ -5,3 +5,4 @@
 
 HINSTANCE appInstance;
 HWND trayWindow;
+bool scanWanted;

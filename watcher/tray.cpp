@@ -1,8 +1,10 @@
 /*
  * The hidden tray window: the watcher's centre. It puts the icon into the
- * notification area, rescans the mail directory on a one-second timer once
- * the scan interval has passed, switches icon and tip, plays the new-mail
- * sound, opens the popup, and answers the icon's mouse events and menu.
+ * notification area, rescans the mail directory soon after the system
+ * signals a change in it, on resume from sleep, and on a one-second timer
+ * once the scan interval has passed; it switches icon and tip, plays the
+ * new-mail sound, opens the popup (both held back while the user is busy
+ * with a full-screen program), and answers the icon's mouse events and menu.
  */
 #include <windows.h>
 #include <shellapi.h>
@@ -12,7 +14,9 @@
 #include <initializer_list>
 #include <string>
 
+#include "changewatch.h"
 #include "display.h"
+#include "dpimetrics.h"
 #include "mail.h"
 #include "popup.h"
 #include "resource.h"
@@ -27,9 +31,29 @@ constexpr UINT kQuickViewBase = 1000;
 // number; the real, registered number is handled as well (below).
 constexpr UINT kTaskbarCreatedFixed = 0xC07F;
 constexpr int kTipSize = 64;
+// A change in the directory is scanned once the directory has been quiet
+// this long, so that a burst of files (or a file written in pieces) gives
+// one scan rather than one per file...
+constexpr UINT kSettleMs = 150;
+// ...but no later than this after the first change of the burst, so that
+// a directory that never rests is still scanned.
+constexpr DWORD kBurstLimitMs = 1000;
 
 int lastCount;
 time_t lastScanTime;
+
+// True while the tray window's own scanning is stopped: during a scan and
+// its announcement, and while a popup it opened is up (the popup rescans).
+bool trayPaused;
+// A change has been seen and its scan is waiting on IDT_CHANGE, since
+// burstStart (GetTickCount).
+bool changePending;
+DWORD burstStart;
+
+// Announcements held back while the user was busy: the new messages for
+// the popup, and whether the sound is owed.
+RecordList* heldList;
+bool soundHeld;
 
 // What the icon shows now, so that it can be put back as it was when the
 // shell's taskbar is created anew.
@@ -52,12 +76,118 @@ void RemoveTrayIcon(HWND window)
     SetTrayIcon(window, NIM_DELETE, TRAY_ICON_ID, nullptr, nullptr);
 }
 
+// The shell's notification states that ask for quiet (the values of
+// SHQueryUserNotificationState, which older shells lack).
+enum ShellNotificationState {
+    kStateBusy = 2,             // a full-screen program has the foreground
+    kStateD3DFullScreen = 3,    // a full-screen Direct3D program runs
+    kStatePresentation = 4,     // presentation settings are on
+    kStateQuietTime = 6,        // the first hour after a new user signs in
+};
+
+bool ShellAsksForQuiet()
+{
+    using QueryState = HRESULT(WINAPI*)(int*);
+    // Looked up at run time, so that the program still starts on systems
+    // whose shell does not have it.
+    static const QueryState query = [] {
+        HMODULE shell = GetModuleHandleA("shell32.dll");
+        return shell ? reinterpret_cast<QueryState>(
+                           reinterpret_cast<void*>(GetProcAddress(shell, "SHQueryUserNotificationState")))
+                     : nullptr;
+    }();
+    int state = 0;
+    if (!query || FAILED(query(&state))) return false;
+    return state == kStateBusy || state == kStateD3DFullScreen || state == kStatePresentation ||
+           state == kStateQuietTime;
+}
+
+// A full-screen video, game or slide show: the foreground window covers
+// its whole monitor. The desktop and the shell's window do not count, nor
+// does a maximised window with a caption, whose frame reaches past the
+// monitor's edges when no taskbar is in the way.
+bool ForegroundFillsItsMonitor()
+{
+    HWND foreground = GetForegroundWindow();
+    if (!foreground || foreground == GetDesktopWindow() || foreground == GetShellWindow()) return false;
+    const LONG style = GetWindowLongA(foreground, GWL_STYLE);
+    if (IsZoomed(foreground) && (style & WS_CAPTION) == WS_CAPTION) return false;
+    RECT window;
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    HMONITOR screen = MonitorFromWindow(foreground, MONITOR_DEFAULTTONULL);
+    if (!screen || !GetWindowRect(foreground, &window) || !GetMonitorInfoA(screen, &monitor)) return false;
+    const RECT& m = monitor.rcMonitor;
+    return window.left <= m.left && window.top <= m.top && window.right >= m.right && window.bottom >= m.bottom;
+}
+
+bool UserIsBusy()
+{
+    return ForegroundFillsItsMonitor() || ShellAsksForQuiet();
+}
+
+// The tray window scans again on its own: its tick runs, and a scan asked
+// for while it was stopped follows at once.
+void ResumeScanning(HWND window)
+{
+    trayPaused = false;
+    SetTimer(window, IDT_SCAN, kScanPeriodMs, nullptr);
+    if (scanWanted) {
+        scanWanted = false;
+        changePending = true;
+        burstStart = GetTickCount() - kBurstLimitMs;
+        SetTimer(window, IDT_CHANGE, USER_TIMER_MINIMUM, nullptr);
+    }
+}
+
+// Stops the tray window's scanning for a scan or a popup of its own. A
+// change seen but not scanned yet is handed on, so that the popup's rescan
+// or the next scan takes it.
+void PauseScanning(HWND window)
+{
+    KillTimer(window, IDT_SCAN);
+    KillTimer(window, IDT_CHANGE);
+    if (changePending) scanWanted = true;
+    changePending = false;
+    trayPaused = true;
+}
+
+// A change was seen in the directory: the scan waits for kSettleMs of
+// quiet, each further change putting it back, until the burst has lasted
+// kBurstLimitMs; from then on the timer is left to fire.
+void ScanAfterQuiet(HWND window)
+{
+    if (trayPaused) {
+        scanWanted = true;
+        return;
+    }
+    const DWORD now = GetTickCount();
+    if (!changePending) {
+        changePending = true;
+        burstStart = now;
+    }
+    if (now - burstStart < kBurstLimitMs) SetTimer(window, IDT_CHANGE, kSettleMs, nullptr);
+}
+
+// A scan as soon as the message loop comes round (the machine resumed):
+// not inside the sender's call, which may be the system's broadcast.
+void ScanSoon(HWND window)
+{
+    if (trayPaused) {
+        scanWanted = true;
+        return;
+    }
+    changePending = true;
+    burstStart = GetTickCount() - kBurstLimitMs;
+    SetTimer(window, IDT_CHANGE, USER_TIMER_MINIMUM, nullptr);
+}
+
 // Common end of the creation and timer sequences: the next interval is
 // measured from now, after any popup has closed.
 void RestartScanTimer(HWND window)
 {
     lastCount = ListCount(knownList);
-    SetTimer(window, IDT_SCAN, kScanPeriodMs, nullptr);
+    ResumeScanning(window);
     lastScanTime = time(nullptr);
 }
 
@@ -75,6 +205,9 @@ LRESULT OnCreate(HWND window)
     trayWindow = window;
 
     knownList = ListCreate(sizeof(MailRecord));
+    // Watched from before the first scan, so that nothing written meanwhile
+    // goes unseen. Without a watch the interval alone drives the scans.
+    ChangeWatchStart(mailDir);
     // newList does not exist yet, so the first scan fills knownList alone.
     const int found = ScanMailDir(mailDir, mailExt, 0);
     newList = ListCreate(sizeof(MailRecord));
@@ -82,43 +215,128 @@ LRESULT OnCreate(HWND window)
     char tip[kTipSize];
     FormatCountTip(tip, found);
     ShowTrayIcon(window, NIM_ADD, found > 0 ? IDI_NEWMAIL : IDI_IDLE, tip);
-    // The popup is never opened at start-up.
-    if (found > 0) PlayNewMailSound();
+    // The popup is never opened at start-up; the sound waits while the
+    // user is busy, like that of a scan.
+    if (found > 0) {
+        if (UserIsBusy()) soundHeld = true;
+        else PlayNewMailSound();
+    }
 
     RestartScanTimer(window);
     return 0;
 }
 
-LRESULT OnTimer(HWND window)
+// While the user is busy the announcement waits: the sound is owed and the
+// new messages are kept for one popup later.
+void HoldAnnouncement()
 {
-    // A clock put back makes the difference negative: no scan until the
-    // clock passes the last scan plus the interval again.
-    if (time(nullptr) - lastScanTime < scanInterval) return 0;
+    soundHeld = true;
+    if (!heldList) heldList = ListCreate(sizeof(MailRecord));
+    for (int i = 0; i < ListCount(newList); ++i) ListAppend(heldList, ListGet(newList, i));
+}
 
-    KillTimer(window, IDT_SCAN);
+// One scan and what follows from it: icon and tip, sound, popup. A due tick
+// and a change in the directory both run it, and the next interval is
+// measured from its end.
+void ScanAndAnnounce(HWND window)
+{
+    PauseScanning(window);
+    // This scan sees every change made so far. A directory being removed
+    // is let go of first, so that the watch does not keep it from going.
+    scanWanted = false;
+    ChangeWatchFollow(mailDir);
     ScanMailDir(mailDir, mailExt, 0);
 
     char tip[kTipSize];
     FormatCountTip(tip, ListCount(knownList));
     if (ListCount(newList) > 0) {
         ShowTrayIcon(window, NIM_MODIFY, IDI_NEWMAIL, tip);
-        PlayNewMailSound();
-        if (popupNotification) OpenPopup();
+        if (UserIsBusy()) {
+            HoldAnnouncement();
+        } else {
+            PlayNewMailSound();
+            if (popupNotification) OpenPopup();
+        }
     } else if (ListCount(knownList) < lastCount || lastCount == 0) {
         // The new-mail icon stays until the client has taken some in.
         ShowTrayIcon(window, NIM_MODIFY, IDI_IDLE, tip);
     }
     RestartScanTimer(window);
+}
+
+// The user is back: what was held comes now, once. This departs from the
+// popup's usual rules in three ways: the popup lists every message that
+// arrived while the user was busy, over as many scans as there were, not
+// only those of the latest scan; it opens on a tick that did not scan; and
+// messages the client took in meanwhile are left out (with none left, no
+// popup opens). The sound plays once for all of them.
+void ReleaseAnnouncement(HWND window)
+{
+    PauseScanning(window);
+    ListClear(newList);
+    for (int i = 0; i < ListCount(heldList); ++i) ListAppend(newList, ListGet(heldList, i));
+    heldList = ListDestroy(heldList);
+    soundHeld = false;
+    ListPrune(newList);
+    PlayNewMailSound();
+    if (popupNotification && ListCount(newList) > 0) {
+        OpenPopup();
+        // As after a scan's popup, the interval counts from its closing.
+        RestartScanTimer(window);
+    } else {
+        ResumeScanning(window);
+    }
+}
+
+// The one-second tick. Besides the interval it keeps the change watch on
+// the directory and looks at its signal, for the times the message loop is
+// not the one running (menus and dialogs have loops of their own).
+void OnTick(HWND window)
+{
+    if (ChangeWatchFollow(mailDir)) ScanAfterQuiet(window);
+    if (ChangeWatchSignalled()) {
+        ChangeWatchRearm();
+        ScanAfterQuiet(window);
+    }
+    if (soundHeld && !UserIsBusy()) {
+        ReleaseAnnouncement(window);
+        return;
+    }
+    // A clock put back makes the difference negative: no scan until the
+    // clock passes the last scan plus the interval again.
+    if (time(nullptr) - lastScanTime < scanInterval) return;
+    ScanAndAnnounce(window);
+}
+
+LRESULT OnTimer(HWND window, UINT_PTR timer)
+{
+    if (timer == IDT_CHANGE) ScanAndAnnounce(window);
+    else OnTick(window);
     return 0;
+}
+
+// Resume from sleep or hibernation: the directory may have changed in any
+// way meanwhile, and a watch on a network volume may have been lost.
+LRESULT OnPowerBroadcast(HWND window, WPARAM event)
+{
+    if (event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND) {
+        ChangeWatchFollow(mailDir);
+        ScanSoon(window);
+    }
+    return TRUE;
 }
 
 void ShowNewMailList(HWND window)
 {
-    KillTimer(window, IDT_SCAN);
+    PauseScanning(window);
     ListClear(newList);
     for (int i = 0; i < ListCount(knownList); ++i) ListAppend(newList, ListGet(knownList, i));
+    // The list shows every waiting message, so nothing held is owed any
+    // more.
+    heldList = ListDestroy(heldList);
+    soundHeld = false;
     OpenPopup();
-    SetTimer(window, IDT_SCAN, kScanPeriodMs, nullptr);
+    ResumeScanning(window);
 }
 
 // Starts the viewer with the path of the known message behind a "Quick
@@ -138,6 +356,8 @@ LRESULT OnCommand(HWND window, UINT id)
         break;
     case IDM_PROPERTIES:
         DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_PROPERTIES), nullptr, PropertiesProc, 0);
+        // A new mail directory is watched (and scanned) at once.
+        if (ChangeWatchFollow(mailDir)) ScanAfterQuiet(window);
         break;
     case IDM_EXIT:
     case SC_CLOSE:
@@ -235,8 +455,13 @@ LRESULT OnTaskbarCreated(HWND window)
 LRESULT OnClose(HWND window)
 {
     KillTimer(window, IDT_SCAN);
+    KillTimer(window, IDT_CHANGE);
+    ChangeWatchStop();
+    changePending = false;
     RemoveTrayIcon(window);
     knownList = ListDestroy(knownList);
+    heldList = ListDestroy(heldList);
+    soundHeld = false;
     DestroyWindow(window);
     return 0;
 }
@@ -249,6 +474,12 @@ LRESULT OnInitMenu(HWND window, HMENU menu)
 }
 
 } // namespace
+
+void MailDirectoryChanged()
+{
+    ChangeWatchRearm();
+    if (IsWindow(trayWindow)) ScanAfterQuiet(trayWindow);
+}
 
 void ShowTrayIcon(HWND window, DWORD operation, int iconId, const char* tip)
 {
@@ -272,29 +503,50 @@ BOOL SetTrayIcon(HWND window, DWORD operation, UINT id, HICON icon, const char* 
     return result;
 }
 
+HICON LoadIconAtSize(int resourceId, int size)
+{
+    // Never LR_SHARED: the shared cache hands back the first size it loaded,
+    // whatever size is asked for later.
+    return static_cast<HICON>(
+        LoadImageA(appInstance, MAKEINTRESOURCEA(resourceId), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
+// The notification area shows small icons, at the DPI of the screen that
+// holds the taskbar; an image of that size is picked from the icon rather
+// than a 32-pixel one that the shell would shrink.
 HICON LoadTrayIcon(int resourceId)
 {
-    return static_cast<HICON>(
-        LoadImageA(appInstance, MAKEINTRESOURCEA(resourceId), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
+    return LoadIconAtSize(resourceId, KwSystemMetric(SM_CXSMICON, KwScreenDpi()));
+}
+
+void SetDialogIcons(HWND dialog, int iconId)
+{
+    const UINT dpi = KwWindowDpi(dialog);
+    SendMessageA(dialog, WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(LoadIconAtSize(iconId, KwSystemMetric(SM_CXSMICON, dpi))));
+    SendMessageA(dialog, WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(LoadIconAtSize(iconId, KwSystemMetric(SM_CXICON, dpi))));
 }
 
 void SetDialogIcons(HWND dialog)
 {
-    // Shared icons: the system keeps them, so nothing is destroyed with the
-    // dialog.
-    HANDLE bigIcon = LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                GetSystemMetrics(SM_CYICON), LR_SHARED);
-    HANDLE smallIcon = LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
-                                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED);
-    SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
-    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+    SetDialogIcons(dialog, IDI_APP);
+}
+
+void ReleaseDialogIcons(HWND dialog)
+{
+    for (WPARAM which : {ICON_SMALL, ICON_BIG}) {
+        const HICON icon = reinterpret_cast<HICON>(SendMessageA(dialog, WM_SETICON, which, 0));
+        if (icon) DestroyIcon(icon);
+    }
 }
 
 LRESULT CALLBACK MailWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_CREATE:           return OnCreate(window);
-    case WM_TIMER:            return OnTimer(window);
+    case WM_TIMER:            return OnTimer(window, wParam);
+    case WM_POWERBROADCAST:   return OnPowerBroadcast(window, wParam);
     case WM_COMMAND:          return OnCommand(window, LOWORD(wParam));
     case WM_TRAYNOTIFY:       return OnTrayNotify(window, lParam);
     case WM_RESETTRAYICON:

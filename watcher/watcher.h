@@ -17,26 +17,47 @@ constexpr UINT WM_RESETTRAYICON = WM_APP + 0x6A;
 constexpr UINT TRAY_ICON_ID = 0x8065;
 constexpr UINT WM_TRAYNOTIFY = WM_APP + 0x64;
 constexpr UINT IDT_SCAN = 999;
+// One-shot scan on the tray window, started when the mail directory
+// changed (after a short quiet) or the machine resumed.
+constexpr UINT IDT_CHANGE = 997;
 
 extern HINSTANCE appInstance;
 // The tray window's handle, recorded by its creation handler once the
 // settings are loaded; null before that.
 extern HWND trayWindow;
 
+// Set when a scan is wanted sooner than the interval (the directory
+// changed, the machine resumed) while the tray window's own scanning is
+// stopped for a popup; the popup's rescan, or the tray window once it scans
+// again, takes it.
+extern bool scanWanted;
+
 LRESULT CALLBACK MailWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The message loop saw the mail directory's change signal: takes it and
+// has the tray window scan once the directory is quiet.
+void MailDirectoryChanged();
 
 // Adds, changes or removes the tray icon. A given icon is destroyed once
 // the shell has it; the tip is cut to 63 characters.
 BOOL SetTrayIcon(HWND window, DWORD operation, UINT id, HICON icon, const char* tip);
-// One of the tray icons (the idle or the new-mail picture), loaded afresh.
+// One of the watcher's icons with its size x size image (or the nearest,
+// scaled), loaded afresh: the caller destroys it.
+HICON LoadIconAtSize(int resourceId, int size);
+// One of the tray icons (the idle or the new-mail picture), loaded afresh
+// at the small-icon size for the screen's DPI.
 HICON LoadTrayIcon(int resourceId);
 // Sets the watcher's own icon (NIM_ADD or NIM_MODIFY) to one of its
 // pictures and a tip, and remembers both, so the icon can be put back as it
 // was when the shell's taskbar is created anew.
 void ShowTrayIcon(HWND window, DWORD operation, int iconId, const char* tip);
 
-// The application icon as a dialog's small and big caption icon.
+// An icon (the application's unless told) as a dialog's small and big
+// caption icon, at the sizes for the dialog's DPI. The dialog owns them:
+// ReleaseDialogIcons, when it is destroyed, takes them back and frees them.
 void SetDialogIcons(HWND dialog);
+void SetDialogIcons(HWND dialog, int iconId);
+void ReleaseDialogIcons(HWND dialog);
 
 // Plays the new-mail sound unless the sound setting says "None".
 void PlayNewMailSound();

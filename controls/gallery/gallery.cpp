@@ -9,12 +9,20 @@
  * The gallery window has no WS_CLIPCHILDREN, as a dialog has none: the 3-D
  * frame, the bumps panel, the hyperlink and the status bar's texts never
  * erase their background and rely on the parent having painted beneath them.
+ *
+ * Every position below is a pixel count at 96 DPI, scaled to the window's
+ * DPI where it is used, with the dialog font made for that DPI: at 150% or
+ * 200% the gallery is the same picture, 1.5 or 2 times the size. When the
+ * window moves to a monitor of another DPI it takes the size the system
+ * suggests and lays its children out again.
  */
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
+#include "dpimetrics.h"
 #include "kwctrl32.h"
 #include "resource.h"
 
@@ -60,6 +68,10 @@ enum ControlId {
     IDC_DIPS = 170,
     IDC_TIPS_ON,
 };
+
+// Sent when the window moves to a monitor of another DPI; the headers
+// declare it only for newer systems than the family builds for.
+constexpr UINT kDpiChangedMessage = 0x02E0; // WM_DPICHANGED
 
 // Refreshes the status bar's clock, which the bar reads only when painted.
 constexpr UINT_PTR kClockTimer = 1;
@@ -117,9 +129,39 @@ const char* const kMonthNames[12] = {"January", "February", "March",     "April"
                                      "July",    "August",   "September", "October", "November", "December"};
 
 HINSTANCE instance;
-HFONT guiFont;       // stock: the font of the children and the titles, never deleted
+UINT galleryDpi = kKwBaseDpi; // the DPI the children are laid out and their font made for
+HFONT guiFont;       // the dialog font at galleryDpi: the font of the children and the titles
 bool latched;        // the bitmap button's latch, kept here: the button has no getter
 bool lastLogWasMove; // the log's last line is a divider move, which the next one replaces
+
+// Where each child lies at 96 DPI, so that a change of DPI places it anew
+// from its own numbers rather than from rounded ones.
+struct Placement {
+    HWND child;
+    RECT at96;
+};
+std::vector<Placement> placements;
+
+int Scaled(int value)
+{
+    return KwScale(value, galleryDpi);
+}
+
+RECT Scaled(const RECT& r)
+{
+    return {Scaled(r.left), Scaled(r.top), Scaled(r.right), Scaled(r.bottom)};
+}
+
+// The dialog font (the stock GUI font, which the system makes for the
+// screen's DPI) at dpi.
+HFONT CreateGalleryFont(UINT dpi)
+{
+    LOGFONTA record = {};
+    if (!GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof record, &record)) return nullptr;
+    record.lfHeight = MulDiv(record.lfHeight, static_cast<int>(dpi), static_cast<int>(KwScreenDpi()));
+    record.lfWidth = MulDiv(record.lfWidth, static_cast<int>(dpi), static_cast<int>(KwScreenDpi()));
+    return CreateFontIndirectA(&record);
+}
 
 // ---------------------------------------------------------------------------
 // Children
@@ -130,14 +172,28 @@ HWND Item(HWND gallery, int id)
     return GetDlgItem(gallery, id);
 }
 
+// A child at r, given in 96-DPI pixels of its parent.
 HWND AddChild(HWND parent, const char* className, const char* text, DWORD style, const RECT& r, int id,
               DWORD exStyle = 0)
 {
-    HWND child = CreateWindowExA(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, r.left, r.top,
-                                 r.right - r.left, r.bottom - r.top, parent,
+    const RECT at = Scaled(r);
+    HWND child = CreateWindowExA(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, at.left, at.top,
+                                 at.right - at.left, at.bottom - at.top, parent,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-    if (child) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(guiFont), FALSE);
+    if (child) {
+        SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(guiFont), FALSE);
+        placements.push_back({child, r});
+    }
     return child;
+}
+
+void Forget(HWND child)
+{
+    for (auto p = placements.begin(); p != placements.end(); ++p)
+        if (p->child == child) {
+            placements.erase(p);
+            return;
+        }
 }
 
 RECT At(int x, int y, int w, int h)
@@ -300,7 +356,10 @@ void Link_Create(HWND gallery)
 // moment takes a new panel.
 void Time_Renew(HWND gallery)
 {
-    if (HWND old = Item(gallery, IDC_TIME)) DestroyWindow(old);
+    if (HWND old = Item(gallery, IDC_TIME)) {
+        Forget(old);
+        DestroyWindow(old);
+    }
     AddChild(gallery, KW_TIMEDISPLAY_CLASS, "", 0, kTimeDisplayRect, IDC_TIME);
 }
 
@@ -393,6 +452,14 @@ void Header_Create(HWND gallery)
 // Status bar
 // ---------------------------------------------------------------------------
 
+// The bar is as high as the library's status tools say (in pixels at the
+// DPI they were made for) plus the panes' margins.
+void Status_Place(HWND gallery)
+{
+    HWND bar = Item(gallery, IDC_STATUS);
+    SetWindowPos(bar, nullptr, 0, 0, Scaled(344), statusGetHeight() + Scaled(6), SWP_NOMOVE | SWP_NOZORDER);
+}
+
 // An empty count hides the "Total" pane.
 void Status_Apply(HWND gallery)
 {
@@ -408,7 +475,8 @@ void Status_Apply(HWND gallery)
 void Status_Create(HWND gallery)
 {
     // The panes run from 3 pixels below the top to 4 above the bottom.
-    AddChild(gallery, KW_STATUS_CLASS, "", 0, At(396, 264, 344, statusGetHeight() + 6), IDC_STATUS);
+    AddChild(gallery, KW_STATUS_CLASS, "", 0, At(396, 264, 344, 0), IDC_STATUS);
+    Status_Place(gallery);
     AddLabel(gallery, "Status", 396, 298, 40);
     AddEdit(gallery, IDC_STATUS_TEXT, "Ready", 438, 298, 150);
     AddLabel(gallery, "Count", 598, 298, 34);
@@ -507,7 +575,9 @@ void Tips_Create(HWND gallery)
 
 LRESULT Gallery_Create(HWND gallery)
 {
-    guiFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    galleryDpi = KwWindowDpi(gallery);
+    guiFont = CreateGalleryFont(galleryDpi);
+    if (!guiFont) return -1;
     Gauge_Create(gallery);
     Calendar_Create(gallery);
     Link_Create(gallery);
@@ -521,7 +591,8 @@ LRESULT Gallery_Create(HWND gallery)
 }
 
 // Each section: an etched frame whose top line runs through the middle of
-// the title.
+// the title. The titles are measured and drawn through the Unicode calls,
+// converted once from the ANSI code page.
 void Gallery_Paint(HWND gallery)
 {
     PAINTSTRUCT ps;
@@ -531,21 +602,58 @@ void Gallery_Paint(HWND gallery)
     const COLORREF oldBack = SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     const COLORREF oldText = SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
     for (const Section& section : kSections) {
-        const int length = lstrlenA(section.title);
-        SIZE title = {};
-        GetTextExtentPoint32A(dc, section.title, length, &title);
-        RECT frame = section.frame;
-        frame.top += title.cy / 2;
+        wchar_t title[128];
+        const int length = MultiByteToWideChar(CP_ACP, 0, section.title, -1, title, 128) - 1;
+        if (length < 0) continue;
+        SIZE extent = {};
+        GetTextExtentPoint32W(dc, title, length, &extent);
+        const RECT outer = Scaled(section.frame);
+        RECT frame = outer;
+        frame.top += extent.cy / 2;
         DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
-        const RECT behind = {section.frame.left + 6, section.frame.top, section.frame.left + 14 + title.cx,
-                             section.frame.top + title.cy};
-        ExtTextOutA(dc, section.frame.left + 10, section.frame.top, ETO_OPAQUE | ETO_CLIPPED, &behind,
-                    section.title, static_cast<UINT>(length), nullptr);
+        const RECT behind = {outer.left + Scaled(6), outer.top, outer.left + Scaled(14) + extent.cx,
+                             outer.top + extent.cy};
+        ExtTextOutW(dc, outer.left + Scaled(10), outer.top, ETO_OPAQUE | ETO_CLIPPED, &behind, title,
+                    static_cast<UINT>(length), nullptr);
     }
     SetTextColor(dc, oldText);
     SetBkColor(dc, oldBack);
     SelectObject(dc, oldFont);
     EndPaint(gallery, &ps);
+}
+
+// The gallery's client size at its DPI as a window size.
+SIZE Gallery_WindowSize()
+{
+    RECT outer = {0, 0, Scaled(kClientWidth), Scaled(kClientHeight)};
+    AdjustWindowRect(&outer, kGalleryStyle, FALSE);
+    return {outer.right - outer.left, outer.bottom - outer.top};
+}
+
+// Moved to a monitor of another DPI: the window takes the rectangle the
+// system suggests, makes its font for the new DPI and places every child
+// from its 96-DPI numbers. The children that scale themselves hear of the
+// change from the system (WM_DPICHANGED_AFTERPARENT).
+void Gallery_DpiChanged(HWND gallery, UINT dpi, const RECT* suggested)
+{
+    const HFONT font = CreateGalleryFont(dpi);
+    if (font) {
+        const HFONT old = guiFont;
+        guiFont = font;
+        galleryDpi = dpi;
+        for (const Placement& p : placements) {
+            const RECT at = Scaled(p.at96);
+            SetWindowPos(p.child, nullptr, at.left, at.top, at.right - at.left, at.bottom - at.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            SendMessageA(p.child, WM_SETFONT, reinterpret_cast<WPARAM>(guiFont), FALSE);
+        }
+        Status_Place(gallery);
+        DeleteObject(old);
+    }
+    if (suggested)
+        SetWindowPos(gallery, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(gallery, nullptr, TRUE);
 }
 
 // Enter in an input applies the section it belongs to.
@@ -594,7 +702,15 @@ void Gallery_Command(HWND gallery, WPARAM wParam, LPARAM lParam)
 void Gallery_Destroy(HWND gallery)
 {
     KillTimer(gallery, kClockTimer);
+    placements.clear();
     PostQuitMessage(0);
+}
+
+// The font outlives the children that use it.
+void Gallery_NcDestroy()
+{
+    if (guiFont) DeleteObject(guiFont);
+    guiFont = nullptr;
 }
 
 LRESULT CALLBACK GalleryProc(HWND gallery, UINT message, WPARAM wParam, LPARAM lParam)
@@ -613,7 +729,13 @@ LRESULT CALLBACK GalleryProc(HWND gallery, UINT message, WPARAM wParam, LPARAM l
     case HDRN_DBLCLK:
     case HDRN_DRAGBEGIN:
     case HDRN_DRAGMOVE: Header_Noticed(gallery, message, wParam, lParam); return 0;
+    case kDpiChangedMessage:
+        Gallery_DpiChanged(gallery, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_DESTROY: Gallery_Destroy(gallery); return 0;
+    case WM_NCDESTROY:
+        Gallery_NcDestroy();
+        return DefWindowProcA(gallery, message, wParam, lParam);
     default: return DefWindowProcA(gallery, message, wParam, lParam);
     }
 }
@@ -636,12 +758,12 @@ int WINAPI WinMain(HINSTANCE thisInstance, HINSTANCE, LPSTR, int showCommand)
     cls.lpszClassName = kGalleryClass;
     if (!RegisterClassA(&cls)) return 1;
 
-    RECT outer = {0, 0, kClientWidth, kClientHeight};
-    AdjustWindowRect(&outer, kGalleryStyle, FALSE);
+    // Made at its 96-DPI size, then sized for the DPI its window has.
     HWND gallery = CreateWindowExA(0, kGalleryClass, kGalleryTitle, kGalleryStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                                   outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance,
-                                   nullptr);
+                                   kClientWidth, kClientHeight, nullptr, nullptr, instance, nullptr);
     if (!gallery) return 1;
+    const SIZE size = Gallery_WindowSize();
+    SetWindowPos(gallery, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     winCenter(gallery);
     ShowWindow(gallery, showCommand);
     UpdateWindow(gallery);

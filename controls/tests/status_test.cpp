@@ -1,6 +1,6 @@
 // The status bar in a visible test dialog: pane layouts by pixels, the
 // children's texts, and what the bar draws where, seen by standing in for
-// the library's DrawTextA import; its GetLocalTime import answers a chosen
+// the library's DrawTextW import; its GetLocalTime import answers a chosen
 // time.
 #include <cstring>
 #include <string>
@@ -67,10 +67,18 @@ struct Drawn {
 std::vector<Drawn> drawn;
 ImportPatch* drawTextPatch = nullptr;
 
-int WINAPI RecordDrawText(HDC dc, LPCSTR text, int length, LPRECT rect, UINT format)
+// The drawn text back in the process's code page.
+std::string Narrow(LPCWSTR text, int length)
 {
-    drawn.push_back({WindowFromDC(dc), length < 0 ? text : std::string(text, length), *rect, format});
-    using DrawTextFn = int(WINAPI*)(HDC, LPCSTR, int, LPRECT, UINT);
+    char narrow[512] = {};
+    WideCharToMultiByte(CP_ACP, 0, text, length, narrow, sizeof narrow - 1, nullptr, nullptr);
+    return narrow;
+}
+
+int WINAPI RecordDrawText(HDC dc, LPCWSTR text, int length, LPRECT rect, UINT format)
+{
+    drawn.push_back({WindowFromDC(dc), Narrow(text, length), *rect, format});
+    using DrawTextFn = int(WINAPI*)(HDC, LPCWSTR, int, LPRECT, UINT);
     return reinterpret_cast<DrawTextFn>(drawTextPatch->original)(dc, text, length, rect, format);
 }
 
@@ -90,7 +98,7 @@ protected:
 
     void SetUp() override
     {
-        drawTextPatch = new ImportPatch("DrawTextA", reinterpret_cast<void*>(RecordDrawText));
+        drawTextPatch = new ImportPatch("DrawTextW", reinterpret_cast<void*>(RecordDrawText));
         clock_ = new ImportPatch("GetLocalTime", reinterpret_cast<void*>(FakeLocalTime));
         ASSERT_TRUE(drawTextPatch->original && clock_->original);
         SetClock(9, 5);

@@ -121,3 +121,30 @@ TEST(Clipboard, TextIsAddedBesideWhatTheClipboardHolds)
     EXPECT_EQ(clipboardText(), "");
     EXPECT_EQ(boxes.Count(), 0u);
 }
+
+TEST(Clipboard, UnicodeTextMatchesTheTextInTheProcessCodePage)
+{
+    // Readers that want Unicode must not have to guess the code page of
+    // CF_TEXT: the library puts the converted text beside it.
+    ASSERT_EQ(GetACP(), 1252u);
+    wintest::MessageRecorder window;
+    ASSERT_TRUE(OpenClipboard(window.hwnd()));
+    EmptyClipboard();
+    CloseClipboard();
+
+    EXPECT_EQ(CopyTextToClipboard(window.hwnd(), "Caf\xE9 cr\xE8me"), 1);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    std::wstring wide = L"<none>";
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        wide = static_cast<const wchar_t*>(GlobalLock(data));
+        GlobalUnlock(data);
+    }
+    std::string narrow = "<none>";
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        narrow = static_cast<const char*>(GlobalLock(data));
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    EXPECT_EQ(wide, L"Caf\u00E9 cr\u00E8me");
+    EXPECT_EQ(narrow, "Caf\xE9 cr\xE8me");
+}

@@ -1,7 +1,7 @@
 // The time display: the text of its two lines for chosen moments, their
 // fonts and clipping, its colours by pixels, and command forwarding.
 //
-// The library's imports of GetLocalTime and ExtTextOutA are redirected for
+// The library's imports of GetLocalTime and ExtTextOutW are redirected for
 // the tests: the first to choose the moment a panel shows, the second to see
 // what it writes where.
 #include <string>
@@ -43,18 +43,20 @@ struct TextCall {
 
 SYSTEMTIME fakeNow;
 std::vector<TextCall> textCalls;
-decltype(&ExtTextOutA) realExtTextOut;
+decltype(&ExtTextOutW) realExtTextOut;
 
 void WINAPI FakeLocalTime(SYSTEMTIME* now)
 {
     *now = fakeNow;
 }
 
-BOOL WINAPI RecordingExtTextOut(HDC dc, int x, int y, UINT options, const RECT* clip, LPCSTR text, UINT length,
+BOOL WINAPI RecordingExtTextOut(HDC dc, int x, int y, UINT options, const RECT* clip, LPCWSTR text, UINT length,
                                 const INT* dx)
 {
     if (length) {
-        TextCall call = {std::string(text, length), clip ? *clip : RECT{}, GetTextColor(dc), {}};
+        char narrow[256] = {};
+        WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), narrow, sizeof narrow - 1, nullptr, nullptr);
+        TextCall call = {narrow, clip ? *clip : RECT{}, GetTextColor(dc), {}};
         GetObjectA(GetCurrentObject(dc, OBJ_FONT), sizeof call.font, &call.font);
         textCalls.push_back(call);
     }
@@ -68,8 +70,8 @@ protected:
         InitTimeDisplay(GetModuleHandleA(nullptr));
         HMODULE library = GetModuleHandleA("KWCTRL32.dll");
         void* localTime = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetLocalTime"));
-        realExtTextOut = reinterpret_cast<decltype(&ExtTextOutA)>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("gdi32.dll"), "ExtTextOutA")));
+        realExtTextOut = reinterpret_cast<decltype(&ExtTextOutW)>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("gdi32.dll"), "ExtTextOutW")));
         ASSERT_GT(RedirectImports(library, localTime, reinterpret_cast<void*>(&FakeLocalTime)), 0);
         ASSERT_GT(RedirectImports(library, reinterpret_cast<void*>(realExtTextOut),
                                   reinterpret_cast<void*>(&RecordingExtTextOut)),

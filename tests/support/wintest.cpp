@@ -236,6 +236,11 @@ void MessageBoxWatcher::Scan() {
                                       return std::find(open.begin(), open.end(), t.hwnd) == open.end();
                                   }),
                    tracked_.end());
+    unfinished_.erase(std::remove_if(unfinished_.begin(), unfinished_.end(),
+                                     [&](const std::pair<HWND, DWORD>& u) {
+                                         return std::find(open.begin(), open.end(), u.first) == open.end();
+                                     }),
+                      unfinished_.end());
 
     const DWORD now = GetTickCount();
     for (HWND h : open) {
@@ -243,6 +248,17 @@ void MessageBoxWatcher::Scan() {
                                [h](const Tracked& t) { return t.hwnd == h; });
         if (it == tracked_.end()) {
             BoxInfo info = ReadMessageBox(h);
+            // A box is visible a moment before its texts and buttons are
+            // in place (a long moment on a slow or emulated machine): read
+            // it again at the next look, for up to two seconds.
+            auto seen = std::find_if(unfinished_.begin(), unfinished_.end(),
+                                     [h](const std::pair<HWND, DWORD>& u) { return u.first == h; });
+            const bool filled = !info.buttons.empty() && !info.caption.empty() && !info.text.empty();
+            if (!filled && (seen == unfinished_.end() || Elapsed(seen->second) < 2000)) {
+                if (seen == unfinished_.end()) unfinished_.emplace_back(h, now);
+                continue;
+            }
+            if (seen != unfinished_.end()) unfinished_.erase(seen);
             info.sawWhileWaiting = waiting_ > 0;
             const int defaultButton = info.defaultButton;
             {

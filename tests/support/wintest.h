@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace wintest {
@@ -97,6 +98,9 @@ public:
     void SetAutoDismiss(bool on) { autoDismiss_ = on; }
 
 private:
+    // Boxes seen but not yet filled in (no button, caption or text yet),
+    // with when they were first seen.
+    std::vector<std::pair<HWND, DWORD>> unfinished_;
     struct Tracked {
         HWND hwnd;
         int defaultButton;

@@ -29,12 +29,7 @@
 set -eu
 action=${1:-}
 export WINEPREFIX="${2:-}"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-# Wine turns Windows file names into Unix ones through the Unix locale; in
-# the POSIX locale no name outside ASCII can exist.
-export LANG=C.UTF-8 LC_ALL=C.UTF-8
-unset LANGUAGE
+. "$(dirname "$0")/env.sh"
 
 # What the mark records; bump the first word when the prefix's contents
 # change, so that prefixes made before are made again.

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "dpimetrics.h"
 #include "kwctrl32.h"
 #include "mail_dir.h"
 #include "resource.h"
@@ -102,6 +103,48 @@ TEST_F(AboutBoxTest, TwoBoxesAtOnceKeepTheirOwnLineAndFont)
     EXPECT_EQ(Tick(second), std::string(12, ' ') + "Ti");
 }
 
+// The size of an icon's image; 0 for a handle that is not an icon (any
+// more).
+int IconWidth(HICON icon)
+{
+    ICONINFO info = {};
+    if (!icon || !GetIconInfo(icon, &info)) return 0;
+    BITMAP mask = {};
+    GetObjectA(info.hbmMask, sizeof mask, &mask);
+    if (info.hbmMask) DeleteObject(info.hbmMask);
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    return mask.bmWidth;
+}
+
+// The tray icon comes at the small-icon size for the screen's DPI, the
+// box's caption icons at the sizes for its own, and the box frees them when
+// it goes.
+TEST_F(AboutBoxTest, TrayAndCaptionIconsComeAtTheSizesOfTheDpi)
+{
+    for (int id : {IDI_IDLE, IDI_NEWMAIL}) {
+        HICON tray = LoadTrayIcon(id);
+        EXPECT_EQ(IconWidth(tray), KwSystemMetric(SM_CXSMICON, KwScreenDpi())) << "tray icon " << id;
+        if (tray) DestroyIcon(tray);
+    }
+
+    HWND box = Open();
+    ASSERT_TRUE(box);
+    const UINT dpi = KwWindowDpi(box);
+    const struct {
+        WPARAM which;
+        int metric;
+    } captions[] = {{ICON_SMALL, SM_CXSMICON}, {ICON_BIG, SM_CXICON}};
+    std::vector<HICON> icons;
+    for (const auto& caption : captions) {
+        HICON icon = reinterpret_cast<HICON>(SendMessageA(box, WM_GETICON, caption.which, 0));
+        EXPECT_EQ(IconWidth(icon), KwSystemMetric(caption.metric, dpi)) << "caption icon " << caption.which;
+        icons.push_back(icon);
+    }
+    DestroyWindow(box);
+    boxes.clear();
+    for (HICON icon : icons) EXPECT_EQ(IconWidth(icon), 0) << "an icon outlived its box";
+}
+
 // The box of a running watcher, opened with its tray menu's "&About" and
 // closed from outside as a user closes it.
 TEST(RunningWatcher, AboutBoxOpensFromTheTrayMenuAndClosesByEnterOkAndCaption)
@@ -114,9 +157,14 @@ TEST(RunningWatcher, AboutBoxOpensFromTheTrayMenuAndClosesByEnterOkAndCaption)
         ~Ending() { wintest::KillProcess(watcher), stored::Clear(); }
     } ending{watcher};
     HWND tray = wintest::WaitForWindow(MAIL_WINDOW_CLASS, nullptr, 15000, watcher.pid);
+    // A box takes input once its modal loop runs: it is shown and its
+    // first tick has drawn the version line. A click posted before then
+    // may reach a button that cannot take the focus yet and be lost.
     const auto open = [&] {
         PostMessageA(tray, WM_COMMAND, IDM_ABOUT, 0);
-        return wintest::WaitForWindow("#32770", "About Tidbell", 10000, watcher.pid);
+        HWND box = wintest::WaitForWindow("#32770", "About Tidbell", 10000, watcher.pid);
+        wintest::PumpUntil([&] { return IsWindowVisible(box) && !Text(box, IDC_ABOUT_VERSION).empty(); }, 5000);
+        return box;
     };
     const auto closes = [](HWND box) { return wintest::PumpUntil([&] { return !IsWindow(box); }, 5000); };
     const auto press = [](HWND box, WPARAM key) {  // to the control that has the focus

@@ -118,3 +118,15 @@ TEST(HeaderDisplay, DoublesAmpersandsWithoutSplittingAPair)
     EXPECT_EQ(DoubleAmpersands(text.c_str(), out, sizeof out), 254);
     EXPECT_EQ(std::string(out), std::string(254, 'x'));
 }
+
+TEST(HeaderDisplay, LegacyCodePageDropsControlsAndResolvesTheAddedCharsets)
+{
+    const Case cases[] = {
+        // Charsets the system's database may lack, GB18030 read as GBK.
+        {"=?tis-620?Q?ok?= =?windows-874?Q?ok?= =?gb18030?Q?ok?=", "okokok"},
+        {"=?iso-8859-16?Q?=E9=AA?=", "\xE9?"},
+        // A C1 control is a space; a bidirectional override goes, not '?'.
+        {"=?utf-8?Q?a=C2=85b=E2=80=AEc?=", "a bc"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Shown(c.value), c.shown) << c.value;
+}

@@ -240,6 +240,25 @@ TEST_F(PopupTest, EncodedHeaderWordsShowDecoded)
     EXPECT_STREQ(MailAt(newList, 0)->subject, "=?UTF-8?Q?Caf=C3=A9_au_lait?=");
 }
 
+TEST_F(PopupTest, FoldedFieldsShowWhole)
+{
+    // As mailers fold a long subject: one encoded word a line.
+    FILE* f = std::fopen(File("00000001.CNM").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("From: \"=?ISO-8859-1?Q?Andr=E9?=\r\n Pirard\"\r\n <a@example.org>\r\n"
+               "Subject: =?UTF-8?Q?Caf=C3=A9_au?=\r\n =?UTF-8?Q?_lait_et?=\r\n\t=?UTF-8?Q?_cr=C3=A8me?=\r\n"
+               "Resent-From: Someone Else <fake@example.net>\r\n\r\nBody\r\n", f);
+    std::fclose(f);
+    written.push_back("00000001.CNM");
+    ASSERT_EQ(ScanMailDir(mailDir, mailExt, 0), 1);
+    RunPopup({[](HWND popup) {
+        EXPECT_EQ(Text(popup, IDC_POPUP_FROM), "\"Andr\xE9 Pirard\" <a@example.org>");
+        EXPECT_EQ(Text(popup, IDC_POPUP_SUBJECT), "Caf\xE9 au lait et cr\xE8me");
+        Key(popup, VK_ESCAPE);
+        return true;
+    }});
+}
+
 TEST_F(PopupTest, PrevAndNextStepThroughTheListAndStopAtItsEnds)
 {
     AddNumbered(3);

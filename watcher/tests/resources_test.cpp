@@ -3,6 +3,7 @@
 // as data files, so nothing of either module runs.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -422,19 +423,26 @@ wintest::Pixels DrawIcon(const DataModule& module, int id, int size)
     return pixels;
 }
 
+// The small and large icon sizes at 100%, 125%, 150% and 200%.
+const std::vector<int> kIconSizes = {16, 20, 24, 32, 40, 48, 64};
+
 TEST_F(WatcherResources, IconsHaveLargeAndSmall16ColourImages)
 {
     for (int id : {IDI_IDLE, IDI_APP, IDI_NEWMAIL, IDI_ABOUT}) {
         SCOPED_TRACE("icon " + std::to_string(id));
         const auto images = IconImages(*watcher_, id);
         bool large = false, small = false;
+        std::vector<int> sizes;
         for (const auto& image : images) {
             EXPECT_EQ(image.second, 4) << "every image has 16 colours";
             large = large || image.first == 32;
             small = small || image.first == 16;
+            sizes.push_back(image.first);
         }
         EXPECT_TRUE(large);
         EXPECT_TRUE(small);
+        std::sort(sizes.begin(), sizes.end());
+        EXPECT_EQ(sizes, kIconSizes) << "one image for each size";
         HANDLE icon = LoadImageA(watcher_->get(), MAKEINTRESOURCEA(id), IMAGE_ICON, 32, 32, 0);
         EXPECT_NE(icon, nullptr);
         if (icon) DestroyIcon(static_cast<HICON>(icon));
@@ -444,7 +452,7 @@ TEST_F(WatcherResources, IconsHaveLargeAndSmall16ColourImages)
 TEST_F(WatcherResources, TrayIconsShowIdleOnGreyAndNewMailOnRed)
 {
     const COLORREF grey = RGB(128, 128, 128), red = RGB(255, 0, 0);
-    for (int size : {32, 16}) {
+    for (int size : kIconSizes) {
         SCOPED_TRACE("size " + std::to_string(size));
         const wintest::Pixels idle = DrawIcon(*watcher_, IDI_IDLE, size);
         const wintest::Pixels mail = DrawIcon(*watcher_, IDI_NEWMAIL, size);
@@ -504,16 +512,20 @@ TEST_F(WatcherResources, BrowseBitmapIsDrawnOnTheKeyColour)
     EXPECT_LT(face.pixels.CountColor(kKeyPurple), 24 * 24 * 3 / 4);
 }
 
+// The logo and its twice-as-large drawing for 150% and more.
 TEST_F(WatcherResources, LogoBitmapIsDrawnOnTheKeyColour)
 {
-    const BitmapShape logo = ReadBitmap(*watcher_, IDB_LOGO);
-    EXPECT_EQ(logo.width, 60);
-    EXPECT_EQ(logo.height, 96);
-    EXPECT_EQ(logo.bits, 4);
-    ASSERT_FALSE(logo.pixels.empty());
-    EXPECT_EQ(logo.pixels.At(0, 0), kKeyPurple);
-    EXPECT_EQ(logo.pixels.CountColor(kSilver), 0);
-    EXPECT_LT(logo.pixels.CountColor(kKeyPurple), 60 * 96 * 3 / 4);
+    for (int scale : {1, 2}) {
+        SCOPED_TRACE("scale " + std::to_string(scale));
+        const BitmapShape logo = ReadBitmap(*watcher_, scale == 1 ? IDB_LOGO : IDB_LOGO2X);
+        EXPECT_EQ(logo.width, 60 * scale);
+        EXPECT_EQ(logo.height, 96 * scale);
+        EXPECT_EQ(logo.bits, 4);
+        ASSERT_FALSE(logo.pixels.empty());
+        EXPECT_EQ(logo.pixels.At(0, 0), kKeyPurple);
+        EXPECT_EQ(logo.pixels.CountColor(kSilver), 0);
+        EXPECT_LT(logo.pixels.CountColor(kKeyPurple), logo.width * logo.height * 3 / 4);
+    }
 }
 
 // --------------------------------------------------------------- cursors
@@ -568,6 +580,18 @@ void ExpectHandCursor(HMODULE module)
 TEST_F(WatcherResources, CarriesTheHandCursorForTheHyperlink)
 {
     ExpectHandCursor(watcher_->get());
+}
+
+// The programs run in UTF-8, whatever the system's code page.
+TEST(ProgramResources, ManifestsAskForUtf8AsTheAnsiCodePage)
+{
+    for (const char* program : {"Tidbell32.exe", "KWGallery.exe"}) {
+        DataModule module(program);
+        ASSERT_NE(module.get(), nullptr) << program;
+        const std::vector<unsigned char> raw = module.Raw(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24) /* RT_MANIFEST */);
+        const std::string manifest(raw.begin(), raw.end());
+        EXPECT_NE(manifest.find(">UTF-8</activeCodePage>"), std::string::npos) << program;
+    }
 }
 
 TEST(ControlLibraryResources, CarriesHandAndMovingCursors)

@@ -9,12 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include "changewatch.h"
 #include "kwctrl32.h"
 #include "leaks.h"
 #include "mail.h"
 #include "mail_dir.h"
 #include "resource.h"
 #include "settings.h"
+#include "stand_ins.h"
 #include "stored_settings.h"
 #include "tray.h"
 #include "watcher.h"
@@ -35,25 +37,6 @@ BOOL WINAPI RecordSound(LPCSTR sound, HMODULE, DWORD flags)
 }
 
 const char kTestClass[] = "KWMailNotification";
-
-// Ends every stand-in that logged to `log`, found by the process ids its
-// lines begin with: a copy still starting has no window to close yet, and
-// one left running would hold the test's output open.
-void EndStandIns(const std::string& log)
-{
-    FILE* f = std::fopen(log.c_str(), "r");
-    if (!f) return;
-    char line[512];
-    while (std::fgets(line, sizeof line, f)) {
-        const DWORD pid = std::strtoul(line, nullptr, 10);
-        HANDLE process = pid ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid) : nullptr;
-        if (!process) continue;
-        TerminateProcess(process, 0);
-        WaitForSingleObject(process, 5000);
-        CloseHandle(process);
-    }
-    std::fclose(f);
-}
 
 class TrayTest : public ::testing::Test {
 protected:
@@ -487,4 +470,100 @@ TEST_F(ClientTest, RunCommandAlwaysStartsTheProgram)
     StartWatcher();
     SendMessageA(window, WM_COMMAND, IDM_RUNCLIENT, 0);
     EXPECT_TRUE(wintest::WaitForStandInEvent(log, "started", 10000, 0, 2));
+}
+
+namespace {
+
+// A borderless window of the test process over the whole primary monitor,
+// in the foreground: what a full-screen video or slide show looks like.
+HWND ShowFullScreenWindow()
+{
+    HWND cover = CreateWindowExA(WS_EX_TOPMOST, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0,
+                                 GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+    SetForegroundWindow(cover);
+    wintest::PumpUntil([&] { return GetForegroundWindow() == cover; }, 2000);
+    return cover;
+}
+
+} // namespace
+
+TEST_F(TrayTest, FullScreenForegroundHoldsPopupAndSoundUntilItCloses)
+{
+    Start();
+    popupNotification = 1;
+    scanInterval = 3600;
+    HWND cover = ShowFullScreenWindow();
+    ASSERT_EQ(GetForegroundWindow(), cover);
+
+    wintest::MessageBoxWatcher dialogs;
+    mail.Write("1.CNM", "Ann <ann@example.com>", "One");
+    Tick();
+    mail.Write("2.CNM", "Bob <bob@example.com>", "Two");
+    Tick();
+    EXPECT_EQ(ListCount(knownList), 2);
+    wintest::PumpFor(300);
+    EXPECT_EQ(dialogs.Count(), 0u);
+    EXPECT_TRUE(played.empty());
+
+    // Back from the slide show: one popup for both, one sound.
+    DestroyWindow(cover);
+    scanInterval = 3600;
+    SendMessageA(window, WM_TIMER, IDT_SCAN, 0);
+    ASSERT_EQ(dialogs.Count(), 1u);
+    EXPECT_EQ(ListCount(newList), 2);
+    EXPECT_EQ(played.size(), 1u);
+    SendMessageA(window, WM_TIMER, IDT_SCAN, 0);
+    EXPECT_EQ(dialogs.Count(), 1u) << "shown once";
+    EXPECT_EQ(played.size(), 1u);
+}
+
+TEST_F(TrayTest, ResumeFromSleepScansAtOnce)
+{
+    Start();
+    scanInterval = 3600;
+    // Neither the interval nor a change signal may explain the scan.
+    KillTimer(window, IDT_SCAN);
+    ChangeWatchStop();
+    mail.Write("1.CNM", "Ann <ann@example.com>", "One");
+    SendMessageA(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    EXPECT_TRUE(wintest::PumpUntil([] { return ListCount(knownList) == 1; }, 500));
+}
+
+TEST_F(TrayTest, DirectoryChangesAreScannedLongBeforeTheInterval)
+{
+    Start();
+    popupNotification = 0;
+    scanInterval = 3600;
+    auto known = [](int n) { return wintest::PumpUntil([n] { return ListCount(knownList) == n; }, 3000); };
+    mail.Write("1.CNM", "Ann <ann@example.com>", "One");
+    EXPECT_TRUE(known(1));
+
+    // Fifty files at once give one or two scans, each with its sound.
+    played.clear();
+    for (int i = 0; i < 50; ++i) mail.Write("b" + std::to_string(i) + ".CNM", "Bob <bob@example.com>", "Burst");
+    EXPECT_TRUE(known(51));
+    wintest::PumpFor(1500);
+    EXPECT_GE(played.size(), 1u);
+    EXPECT_LE(played.size(), 3u);
+
+    // The directory replaced by a new one of the same name, at once and
+    // after more than a tick: a file written a little later still shows
+    // within a second or two. (Moved aside rather than removed: a removed
+    // directory lingers while the watch holds a handle on it, and Wine
+    // gives no sign of that.)
+    for (int i = 0; i < 50; ++i) mail.Remove("b" + std::to_string(i) + ".CNM");
+    mail.Remove("1.CNM");
+    const std::string aside = mail.path() + "_old";
+    for (DWORD gapMs : {0u, 1500u}) {
+        ASSERT_TRUE(known(0));
+        ASSERT_TRUE(MoveFileA(mail.path().c_str(), aside.c_str()));
+        if (gapMs) wintest::PumpFor(gapMs);
+        ASSERT_TRUE(CreateDirectoryA(mail.path().c_str(), nullptr));
+        wintest::PumpFor(1500);
+        RemoveDirectoryA(aside.c_str());
+        mail.Write("again.CNM", "Ann <ann@example.com>", "Again");
+        EXPECT_TRUE(known(1)) << "after a gap of " << gapMs << " ms";
+        mail.Remove("again.CNM");
+    }
 }
