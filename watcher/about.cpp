@@ -63,8 +63,8 @@ int ScaledLikeDialogUnits(HWND dialog, UINT dpi, int value)
     if (const HFONT font96 = CreateFontIndirectA(&record)) {
         if (const HDC screen = GetDC(nullptr)) {
             const HGDIOBJ old = SelectObject(screen, font96);
-            TEXTMETRICA metrics = {};
-            if (GetTextMetricsA(screen, &metrics)) heightAt96 = metrics.tmHeight;
+            TEXTMETRICW metrics = {};
+            if (GetTextMetricsW(screen, &metrics)) heightAt96 = metrics.tmHeight;
             SelectObject(screen, old);
             ReleaseDC(nullptr, screen);
         }
