@@ -14,4 +14,4 @@ cd "$BUILD_DIR"
 # ASCII can exist); CTest hands it on to each test.
 unset DISPLAY WINEPREFIX LANGUAGE
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
-exec xvfb-run -a -s "-screen 0 2048x1536x24" ctest --output-on-failure "$@"
+exec xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure "$@"
