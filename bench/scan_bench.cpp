@@ -397,21 +397,13 @@ struct ClientSide {
     }
 };
 
-// The program's message loop (see main.cpp), watching after every round
-// what knownList counts.
+// The program's message loop, watching after every round what knownList
+// counts.
 void RunWatcherLoop(ClientSide& client)
 {
     int shown = ListCount(knownList);
     while (!client.done) {
-        HANDLE change = ChangeWatchHandle();
-        const DWORD handles = change ? 1 : 0;
-        const DWORD woken = MsgWaitForMultipleObjectsEx(handles, &change, 20, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (handles && woken == WAIT_OBJECT_0) MailDirectoryChanged();
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
+        PumpWatcherMessages(20, nullptr);
         const int count = ListCount(knownList);
         const int i = client.current;
         if (count != shown && i >= 0 && count == client.countAfter[static_cast<size_t>(i)])

@@ -490,10 +490,8 @@ void Calendar_MakeFonts(HWND window, CalendarData* data, int clientHeight)
     const int size = (MulDiv(clientHeight, static_cast<int>(kKwBaseDpi), static_cast<int>(dpi)) + 20) / 18;
     const HFONT normalFont = CreateArialFont(size + 1, static_cast<int>(dpi), 400);
     const HFONT boldFont = CreateArialFont(size + 2, static_cast<int>(dpi), 600);
-    if (data->normalFont) DeleteObject(data->normalFont);
-    if (data->boldFont) DeleteObject(data->boldFont);
-    data->normalFont = normalFont;
-    data->boldFont = boldFont;
+    ReplaceFont(data->normalFont, normalFont);
+    ReplaceFont(data->boldFont, boldFont);
 }
 
 void Calendar_RecomputeMonth(CalendarData* data)

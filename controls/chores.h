@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <cstdarg>
+
 #include "charstep.h"
 
 // Bytes a buffer holds beyond the longest text it keeps, so that a text
@@ -147,6 +149,21 @@ void PaintWindow(HWND window, Draw draw)
     if (dc) draw(window, dc);
     EndPaint(window, &ps);
 }
+
+// Puts made in slot and deletes what slot held. The new font is made
+// before the old one goes, so that the two never share a handle.
+inline void ReplaceFont(HFONT& slot, HFONT made)
+{
+    if (slot) DeleteObject(slot);
+    slot = made;
+}
+
+// Formats into buffer (size bytes, kCutSlack of them slack) and ends the
+// text between whole characters within size - 1 - kCutSlack bytes: with
+// the C run time's rules (floating point included), or with Windows' own
+// (wvnsprintf, no floating point).
+void FormatC(char* buffer, int size, const char* format, va_list args);
+void FormatWindows(char* buffer, int size, const char* format, va_list args);
 
 enum class ClipboardResult { Placed, Refused, NoMemory };
 

@@ -55,3 +55,10 @@ int KwSystemMetric(int index, UINT dpi)
     const UINT screen = KwScreenDpi();
     return MulDiv(GetSystemMetrics(index), static_cast<int>(dpi), static_cast<int>(screen));
 }
+
+void KwTakeSuggestedRect(HWND window, const RECT* suggested)
+{
+    if (suggested)
+        SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+}

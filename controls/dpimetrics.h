@@ -38,4 +38,8 @@ int KwScale(int value, UINT dpi);
 // screen's DPI scaled to dpi.
 int KwSystemMetric(int index, UINT dpi);
 
+// Moves and sizes a top-level window to the rectangle that WM_DPICHANGED
+// suggests (nothing when there is none).
+void KwTakeSuggestedRect(HWND window, const RECT* suggested);
+
 #endif

@@ -20,23 +20,6 @@ namespace {
 // a failed first call is not repeated by later ones.
 int initialised = 0;
 
-// C run-time formatting (floating point included), cut between whole
-// characters to the buffer less its kCutSlack bytes.
-void FormatC(char* buffer, int size, const char* format, va_list args)
-{
-    vsnprintf(buffer, size, format, args);
-    buffer[size - 1] = '\0';
-    EndWhole(buffer, size - 1 - kCutSlack);
-}
-
-// Windows formatting rules (no floating point), cut as FormatC cuts.
-void FormatWindows(char* buffer, int size, const char* format, va_list args)
-{
-    wvnsprintfA(buffer, size, format, args);
-    buffer[size - 1] = '\0';
-    EndWhole(buffer, size - 1 - kCutSlack);
-}
-
 // The formatted text of Comment and DummyComment fits 254 characters.
 constexpr SIZE_T kCommentBlock = 255;
 
@@ -73,6 +56,23 @@ const Registration kRegistrations[] = {
 };
 
 } // namespace
+
+// C run-time formatting (floating point included), cut between whole
+// characters to the buffer less its kCutSlack bytes.
+void FormatC(char* buffer, int size, const char* format, va_list args)
+{
+    vsnprintf(buffer, size, format, args);
+    buffer[size - 1] = '\0';
+    EndWhole(buffer, size - 1 - kCutSlack);
+}
+
+// Windows formatting rules (no floating point), cut as FormatC cuts.
+void FormatWindows(char* buffer, int size, const char* format, va_list args)
+{
+    wvnsprintfA(buffer, size, format, args);
+    buffer[size - 1] = '\0';
+    EndWhole(buffer, size - 1 - kCutSlack);
+}
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID)
 {

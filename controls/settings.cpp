@@ -85,15 +85,6 @@ const char* BoolDefault(int flag)
     return flag ? "1" : "0";
 }
 
-// Windows formatting rules (no floating point), cut between whole
-// characters to the buffer less its kCutSlack bytes.
-void FormatWindows(char* buffer, int size, const char* format, va_list args)
-{
-    wvnsprintfA(buffer, size, format, args);
-    buffer[size - 1] = '\0';
-    EndWhole(buffer, size - 1 - kCutSlack);
-}
-
 // Writes `name` into the caller's buffer if it fits the family's path size;
 // otherwise the buffer is made empty. Returns the length written.
 int PutName(LPSTR buffer, const char* format, const char* name)

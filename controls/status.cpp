@@ -119,8 +119,7 @@ void UpdateChildText(HWND bar, int id, const char* format, va_list args)
 {
     LockedGlobalBlock block(kUpdateBlock + kCutSlack);
     if (!block.text()) return;
-    vsnprintf(block.text(), block.size(), format, args);
-    EndWhole(block.text(), kUpdateBlock - 1);
+    FormatC(block.text(), block.size(), format, args);
     HWND child = StatusChild(bar, id);
     if (child) SetWindowTextA(child, block.text());
     InvalidateRect(bar, nullptr, FALSE);

@@ -11,6 +11,7 @@
 #include "charstep.h"
 #include "chores.h"
 #include "kwctrl32.h"
+#include "widetext.h"
 
 namespace {
 
@@ -176,20 +177,12 @@ HGLOBAL BlockOf(const void* data, SIZE_T size)
     return block;
 }
 
-// text converted from the process's code page, in a block of its own.
+// text converted from the process's code page, terminated, in a block of
+// its own.
 HGLOBAL WideBlockOf(const char* text)
 {
-    const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (units <= 0) return nullptr;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(units) * sizeof(wchar_t));
-    auto* copy = block ? static_cast<wchar_t*>(GlobalLock(block)) : nullptr;
-    if (!copy) {
-        if (block) GlobalFree(block);
-        return nullptr;
-    }
-    MultiByteToWideChar(CP_ACP, 0, text, -1, copy, units);
-    GlobalUnlock(block);
-    return block;
+    const WideText wide(text);
+    return BlockOf(wide.text(), (static_cast<SIZE_T>(wide.length()) + 1) * sizeof(wchar_t));
 }
 
 // Hands block to the clipboard, which owns it once it has taken it.

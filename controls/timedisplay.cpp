@@ -145,10 +145,8 @@ void MakeFonts(TimeDisplayData& data, UINT dpi)
 {
     const HFONT timeFont = MakeFont(KwScale(kTimeHeight, dpi), true);
     const HFONT dateFont = MakeFont(KwScale(kDateHeight, dpi), false);
-    if (data.timeFont) DeleteObject(data.timeFont);
-    if (data.dateFont) DeleteObject(data.dateFont);
-    data.timeFont = timeFont;
-    data.dateFont = dateFont;
+    ReplaceFont(data.timeFont, timeFont);
+    ReplaceFont(data.dateFont, dateFont);
 }
 
 // Without a block the window still exists: it just shows nothing.

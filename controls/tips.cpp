@@ -241,9 +241,7 @@ void Tip_Fit(HWND tip, const char* text, int length)
 // suggests and fits its text again in the font of the new DPI.
 void Tip_DpiChanged(HWND tip, const RECT* suggested)
 {
-    if (suggested)
-        SetWindowPos(tip, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    KwTakeSuggestedRect(tip, suggested);
     TipText text;
     const int length = ReadTipText(tip, text);
     if (length > 0) Tip_Fit(tip, text, length);

@@ -94,9 +94,7 @@ void URL_DpiChanged(HWND window)
 {
     LockedData data(window);
     if (!data) return;
-    const HFONT font = CreateLinkFont(KwWindowDpi(window));
-    if (data->font) DeleteObject(data->font);
-    data->font = font;
+    ReplaceFont(data->font, CreateLinkFont(KwWindowDpi(window)));
     InvalidateRect(window, nullptr, FALSE);
 }
 

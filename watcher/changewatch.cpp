@@ -117,14 +117,16 @@ HANDLE ChangeWatchHandle()
     return watch;
 }
 
-bool ChangeWatchSignalled()
-{
-    return watch && WaitForSingleObject(watch, 0) == WAIT_OBJECT_0;
-}
-
 void ChangeWatchRearm()
 {
     if (watch && !FindNextChangeNotification(watch)) ChangeWatchStop();
+}
+
+bool ChangeWatchTake()
+{
+    if (!watch || WaitForSingleObject(watch, 0) != WAIT_OBJECT_0) return false;
+    ChangeWatchRearm();
+    return true;
 }
 
 bool ChangeWatchFollow(const char* directory)

@@ -24,12 +24,13 @@ void ChangeWatchStop();
 // watched.
 HANDLE ChangeWatchHandle();
 
-// Whether a change has been signalled and not yet taken. Does not wait.
-bool ChangeWatchSignalled();
-
 // Takes the signal and asks for the next change. A watch that cannot be
 // asked again ends (ChangeWatchFollow sets it up anew).
 void ChangeWatchRearm();
+
+// Whether a change has been signalled and not yet taken; if so, takes it
+// (ChangeWatchRearm). Does not wait.
+bool ChangeWatchTake();
 
 // Keeps the watch on directory, cheaply enough to be called every second:
 // starts it when the directory differs from the one watched, and again when

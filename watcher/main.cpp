@@ -4,7 +4,6 @@
  * and runs the message loop until the tray window is destroyed. The loop
  * waits for the mail directory's change signal together with messages.
  */
-#include "changewatch.h"
 #include "ctl3d.h"
 #include "kwctrl32.h"
 #include "resource.h"
@@ -65,29 +64,6 @@ bool InitInstance()
     return mainWindow != nullptr;
 }
 
-// Dispatches messages until the quit message, waking also when the mail
-// directory's change signal is set. The handle is asked for anew each
-// round: the tray window sets the watch up again when the directory moves.
-// Returns the quit message's exit code.
-WPARAM RunMessageLoop()
-{
-    for (;;) {
-        HANDLE change = ChangeWatchHandle();
-        const DWORD handles = change ? 1 : 0;
-        const DWORD woken =
-            MsgWaitForMultipleObjectsEx(handles, &change, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (handles && woken == WAIT_OBJECT_0) MailDirectoryChanged();
-        // Messages are taken on every round, so that a directory that keeps
-        // signalling cannot keep them waiting.
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) return msg.wParam;
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
-}
-
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
@@ -98,7 +74,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 
     if (!InitInstance()) return 0;
 
-    const WPARAM exitCode = RunMessageLoop();
+    WPARAM exitCode = 0;
+    while (PumpWatcherMessages(INFINITE, &exitCode)) {
+    }
     Ctl3dUnregister(instance);
     return static_cast<int>(exitCode);
 }

@@ -150,13 +150,10 @@ INT_PTR Popup_Close(HWND dialog)
 // was there.
 bool ScanIsWanted()
 {
-    bool wanted = scanWanted;
+    const bool wanted = scanWanted;
     scanWanted = false;
-    if (ChangeWatchSignalled()) {
-        ChangeWatchRearm();
-        wanted = true;
-    }
-    return wanted;
+    // Taken either way, so that the signal does not outlive this scan.
+    return ChangeWatchTake() || wanted;
 }
 
 INT_PTR Popup_Rescan(HWND dialog)

@@ -126,6 +126,20 @@ bool UserIsBusy()
     return ForegroundFillsItsMonitor() || ShellAsksForQuiet();
 }
 
+// A scan as soon as the message loop comes round: after a resume (not
+// inside the sender's call, which may be the system's broadcast), or for a
+// change seen while scanning was stopped.
+void ScanSoon(HWND window)
+{
+    if (trayPaused) {
+        scanWanted = true;
+        return;
+    }
+    changePending = true;
+    burstStart = GetTickCount() - kBurstLimitMs;
+    SetTimer(window, IDT_CHANGE, USER_TIMER_MINIMUM, nullptr);
+}
+
 // The tray window scans again on its own: its tick runs, and a scan asked
 // for while it was stopped follows at once.
 void ResumeScanning(HWND window)
@@ -134,9 +148,7 @@ void ResumeScanning(HWND window)
     SetTimer(window, IDT_SCAN, kScanPeriodMs, nullptr);
     if (scanWanted) {
         scanWanted = false;
-        changePending = true;
-        burstStart = GetTickCount() - kBurstLimitMs;
-        SetTimer(window, IDT_CHANGE, USER_TIMER_MINIMUM, nullptr);
+        ScanSoon(window);
     }
 }
 
@@ -167,19 +179,6 @@ void ScanAfterQuiet(HWND window)
         burstStart = now;
     }
     if (now - burstStart < kBurstLimitMs) SetTimer(window, IDT_CHANGE, kSettleMs, nullptr);
-}
-
-// A scan as soon as the message loop comes round (the machine resumed):
-// not inside the sender's call, which may be the system's broadcast.
-void ScanSoon(HWND window)
-{
-    if (trayPaused) {
-        scanWanted = true;
-        return;
-    }
-    changePending = true;
-    burstStart = GetTickCount() - kBurstLimitMs;
-    SetTimer(window, IDT_CHANGE, USER_TIMER_MINIMUM, nullptr);
 }
 
 // Common end of the creation and timer sequences: the next interval is
@@ -226,13 +225,19 @@ LRESULT OnCreate(HWND window)
     return 0;
 }
 
+// Copies of every record of from, appended to to.
+void AppendRecords(RecordList* to, RecordList* from)
+{
+    for (int i = 0; i < ListCount(from); ++i) ListAppend(to, ListGet(from, i));
+}
+
 // While the user is busy the announcement waits: the sound is owed and the
 // new messages are kept for one popup later.
 void HoldAnnouncement()
 {
     soundHeld = true;
     if (!heldList) heldList = ListCreate(sizeof(MailRecord));
-    for (int i = 0; i < ListCount(newList); ++i) ListAppend(heldList, ListGet(newList, i));
+    AppendRecords(heldList, newList);
 }
 
 // One scan and what follows from it: icon and tip, sound, popup. A due tick
@@ -264,6 +269,16 @@ void ScanAndAnnounce(HWND window)
     RestartScanTimer(window);
 }
 
+// newList, the popup's list, becomes a copy of source's records, and
+// whatever was held back is no longer owed.
+void TakeIntoPopupList(RecordList* source)
+{
+    ListClear(newList);
+    AppendRecords(newList, source);
+    heldList = ListDestroy(heldList);
+    soundHeld = false;
+}
+
 // The user is back: what was held comes now, once. This departs from the
 // popup's usual rules in three ways: the popup lists every message that
 // arrived while the user was busy, over as many scans as there were, not
@@ -273,10 +288,7 @@ void ScanAndAnnounce(HWND window)
 void ReleaseAnnouncement(HWND window)
 {
     PauseScanning(window);
-    ListClear(newList);
-    for (int i = 0; i < ListCount(heldList); ++i) ListAppend(newList, ListGet(heldList, i));
-    heldList = ListDestroy(heldList);
-    soundHeld = false;
+    TakeIntoPopupList(heldList);
     ListPrune(newList);
     PlayNewMailSound();
     if (popupNotification && ListCount(newList) > 0) {
@@ -294,10 +306,7 @@ void ReleaseAnnouncement(HWND window)
 void OnTick(HWND window)
 {
     if (ChangeWatchFollow(mailDir)) ScanAfterQuiet(window);
-    if (ChangeWatchSignalled()) {
-        ChangeWatchRearm();
-        ScanAfterQuiet(window);
-    }
+    if (ChangeWatchTake()) ScanAfterQuiet(window);
     if (soundHeld && !UserIsBusy()) {
         ReleaseAnnouncement(window);
         return;
@@ -329,12 +338,9 @@ LRESULT OnPowerBroadcast(HWND window, WPARAM event)
 void ShowNewMailList(HWND window)
 {
     PauseScanning(window);
-    ListClear(newList);
-    for (int i = 0; i < ListCount(knownList); ++i) ListAppend(newList, ListGet(knownList, i));
     // The list shows every waiting message, so nothing held is owed any
     // more.
-    heldList = ListDestroy(heldList);
-    soundHeld = false;
+    TakeIntoPopupList(knownList);
     OpenPopup();
     ResumeScanning(window);
 }
@@ -475,10 +481,29 @@ LRESULT OnInitMenu(HWND window, HMENU menu)
 
 } // namespace
 
-void MailDirectoryChanged()
+bool PumpWatcherMessages(DWORD timeoutMs, WPARAM* exitCode)
 {
-    ChangeWatchRearm();
-    if (IsWindow(trayWindow)) ScanAfterQuiet(trayWindow);
+    HANDLE change = ChangeWatchHandle();
+    const DWORD handles = change ? 1 : 0;
+    const DWORD woken = MsgWaitForMultipleObjectsEx(handles, &change, timeoutMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    // The change signal: taken, and the tray window scans once the
+    // directory is quiet.
+    if (handles && woken == WAIT_OBJECT_0) {
+        ChangeWatchRearm();
+        if (IsWindow(trayWindow)) ScanAfterQuiet(trayWindow);
+    }
+    // Messages are taken on every round, so that a directory that keeps
+    // signalling cannot keep them waiting.
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            if (exitCode) *exitCode = msg.wParam;
+            return false;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return true;
 }
 
 void ShowTrayIcon(HWND window, DWORD operation, int iconId, const char* tip)

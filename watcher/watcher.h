@@ -34,9 +34,12 @@ extern bool scanWanted;
 
 LRESULT CALLBACK MailWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The message loop saw the mail directory's change signal: takes it and
-// has the tray window scan once the directory is quiet.
-void MailDirectoryChanged();
+// One round of the program's message loop: waits up to timeoutMs for a
+// message or the mail directory's change signal (the handle is asked for
+// anew each round, since the watch is set up again when the directory
+// moves), has the tray window scan after a signal, and dispatches every
+// waiting message. False once the quit message came, its code in exitCode.
+bool PumpWatcherMessages(DWORD timeoutMs, WPARAM* exitCode);
 
 // Adds, changes or removes the tray icon. A given icon is destroyed once
 // the shell has it; the tip is cut to 63 characters.

@@ -25,6 +25,7 @@
 #include "dpimetrics.h"
 #include "kwctrl32.h"
 #include "resource.h"
+#include "widetext.h"
 
 namespace {
 
@@ -68,10 +69,6 @@ enum ControlId {
     IDC_DIPS = 170,
     IDC_TIPS_ON,
 };
-
-// Sent when the window moves to a monitor of another DPI; the headers
-// declare it only for newer systems than the family builds for.
-constexpr UINT kDpiChangedMessage = 0x02E0; // WM_DPICHANGED
 
 // Refreshes the status bar's clock, which the bar reads only when painted.
 constexpr UINT_PTR kClockTimer = 1;
@@ -602,19 +599,15 @@ void Gallery_Paint(HWND gallery)
     const COLORREF oldBack = SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     const COLORREF oldText = SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
     for (const Section& section : kSections) {
-        wchar_t title[128];
-        const int length = MultiByteToWideChar(CP_ACP, 0, section.title, -1, title, 128) - 1;
-        if (length < 0) continue;
         SIZE extent = {};
-        GetTextExtentPoint32W(dc, title, length, &extent);
+        KwTextExtent(dc, section.title, -1, &extent);
         const RECT outer = Scaled(section.frame);
         RECT frame = outer;
         frame.top += extent.cy / 2;
         DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
         const RECT behind = {outer.left + Scaled(6), outer.top, outer.left + Scaled(14) + extent.cx,
                              outer.top + extent.cy};
-        ExtTextOutW(dc, outer.left + Scaled(10), outer.top, ETO_OPAQUE | ETO_CLIPPED, &behind, title,
-                    static_cast<UINT>(length), nullptr);
+        KwTextOut(dc, outer.left + Scaled(10), outer.top, ETO_OPAQUE | ETO_CLIPPED, &behind, section.title);
     }
     SetTextColor(dc, oldText);
     SetBkColor(dc, oldBack);
@@ -650,9 +643,7 @@ void Gallery_DpiChanged(HWND gallery, UINT dpi, const RECT* suggested)
         Status_Place(gallery);
         DeleteObject(old);
     }
-    if (suggested)
-        SetWindowPos(gallery, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    KwTakeSuggestedRect(gallery, suggested);
     InvalidateRect(gallery, nullptr, TRUE);
 }
 
@@ -729,7 +720,7 @@ LRESULT CALLBACK GalleryProc(HWND gallery, UINT message, WPARAM wParam, LPARAM l
     case HDRN_DBLCLK:
     case HDRN_DRAGBEGIN:
     case HDRN_DRAGMOVE: Header_Noticed(gallery, message, wParam, lParam); return 0;
-    case kDpiChangedMessage:
+    case WM_DPICHANGED:
         Gallery_DpiChanged(gallery, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_DESTROY: Gallery_Destroy(gallery); return 0;
