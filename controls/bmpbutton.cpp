@@ -3,11 +3,15 @@
  * the mouse, sunken while pressed or latched, greyed while disabled. A click,
  * Space or Enter sends WM_COMMAND (control id, lParam 0) to the parent.
  *
- * It draws no text and never takes the focus itself. Its "disabled" state
- * is its own (BBM_ENABLE or WM_ENABLE): the window's enabled state is left
- * to the caller. A latched button stays latched whatever the mouse, the keys
- * or the focus do; only BBM_SETLATCH releases it.
+ * It draws no text. A click gives it the focus, which it shows with a focus
+ * rectangle while the system shows focus cues; a dialog reaches it with Tab
+ * when its template gives it WS_TABSTOP. Its "disabled" state is its own
+ * (BBM_ENABLE or WM_ENABLE): the window's enabled state is left to the
+ * caller. A latched button stays latched whatever the mouse, the keys or
+ * the focus do; only BBM_SETLATCH releases it. A screen reader reads it as
+ * a push button named by its window text.
  */
+#include "accessible.h"
 #include "chores.h"
 #include "classes.h"
 #include "dpimetrics.h"
@@ -33,6 +37,8 @@ struct ButtonData {
     LONG state;             // a ButtonState
     LONG mouseDown;         // 1 from a left press on the button until its release
     LONG hasFocus;          // 1 while the button has the keyboard focus
+    KwImageSource source;   // where the faces come from: they are made again
+                            // when the system colours they use change
 };
 
 constexpr int kDataIndex = 0;
@@ -190,7 +196,9 @@ void BmpButton_Paint(HWND window, HDC dc, const ButtonData& button)
         break;
     }
 
-    if (focused) {
+    // Keyboard users see where the focus is; mouse users, until they use
+    // the keyboard, only where the system shows focus cues for them.
+    if (focused && !(SendMessageA(window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)) {
         RECT focus = *last;
         InflateRect(&focus, -KwScale(2, dpi), -KwScale(2, dpi));
         DrawFocusRect(dc, &focus);
@@ -261,29 +269,55 @@ LRESULT BmpButton_KillFocus(HWND window)
 
 LRESULT BmpButton_Enable(HWND window, WPARAM enable)
 {
-    LockedButton button(window);
-    if (!button) return 0;
-    if (!enable) {
-        button->state = kDisabled;
-        // A press cut short by disabling must not count once enabled again.
-        button->mouseDown = 0;
-        ReleaseOwnCapture(window);
-    } else if (button->state == kDisabled) {
-        button->state = kIdle;
+    {
+        LockedButton button(window);
+        if (!button) return 0;
+        if (!enable) {
+            button->state = kDisabled;
+            // A press cut short by disabling must not count once enabled again.
+            button->mouseDown = 0;
+            ReleaseOwnCapture(window);
+        } else if (button->state == kDisabled) {
+            button->state = kIdle;
+        }
     }
     Repaint(window);
+    KwRaiseEvent(window, EVENT_OBJECT_STATECHANGE);
     return 0;
 }
 
 LRESULT BmpButton_SetLatch(HWND window, WPARAM latch)
 {
-    LockedButton button(window);
-    if (!button) return 0;
-    // Only enabling leaves the disabled state.
-    if (button->state == kDisabled) return 0;
-    button->state = latch == 1 ? kLatched : kIdle;
+    {
+        LockedButton button(window);
+        if (!button) return 0;
+        // Only enabling leaves the disabled state.
+        if (button->state == kDisabled) return 0;
+        button->state = latch == 1 ? kLatched : kIdle;
+    }
     Repaint(window);
+    KwRaiseEvent(window, EVENT_OBJECT_STATECHANGE);
     return 0;
+}
+
+// The three faces from the button's image source, its key colour turned
+// into the system colours of the moment.
+void LoadFaces(ButtonData& button)
+{
+    const KwImageSource& source = button.source;
+    const LPCSTR name = MAKEINTRESOURCEA(LOWORD(source.resourceId));
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const COLORREF highlight = GetSysColor(COLOR_BTNHIGHLIGHT);
+
+    // New faces replace the old ones, which would otherwise be lost.
+    DeleteImages(button);
+    button.normalImage = LoadTransparentBitmap(source.instance, name, face);
+    button.highlightImage = LoadTransparentBitmap(source.instance, name, highlight);
+    const HBITMAP etchSource = LoadTransparentBitmap(source.instance, name, face);
+    if (etchSource) {
+        button.disabledImage = CreateDisabledBitmap(etchSource);
+        DeleteObject(etchSource);
+    }
 }
 
 LRESULT BmpButton_SetImages(HWND window, LPARAM sourceAddress)
@@ -291,19 +325,17 @@ LRESULT BmpButton_SetImages(HWND window, LPARAM sourceAddress)
     const KwImageSource* source = reinterpret_cast<const KwImageSource*>(sourceAddress);
     LockedButton button(window);
     if (!button || !source) return 0;
-    const LPCSTR name = MAKEINTRESOURCEA(LOWORD(source->resourceId));
-    const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    const COLORREF highlight = GetSysColor(COLOR_BTNHIGHLIGHT);
+    button->source = *source;
+    LoadFaces(*button);
+    Repaint(window);
+    return 0;
+}
 
-    // A later set replaces the faces; the old ones would otherwise be lost.
-    DeleteImages(*button);
-    button->normalImage = LoadTransparentBitmap(source->instance, name, face);
-    button->highlightImage = LoadTransparentBitmap(source->instance, name, highlight);
-    const HBITMAP etchSource = LoadTransparentBitmap(source->instance, name, face);
-    if (etchSource) {
-        button->disabledImage = CreateDisabledBitmap(etchSource);
-        DeleteObject(etchSource);
-    }
+// The system colours changed: faces made from them are made again.
+LRESULT BmpButton_ColoursChanged(HWND window)
+{
+    LockedButton button(window);
+    if (button && button->normalImage) LoadFaces(*button);
     Repaint(window);
     return 0;
 }
@@ -335,9 +367,15 @@ LRESULT BmpButton_KeyUp(HWND window, WPARAM key)
 
 LRESULT BmpButton_LButtonDown(HWND window)
 {
+    {
+        LockedButton button(window);
+        if (!button) return 0;
+        if (button->state == kDisabled) return 1;
+    }
+    // A click gives the button the focus, as it does a system push button.
+    SetFocus(window);
     LockedButton button(window);
     if (!button) return 0;
-    if (button->state == kDisabled) return 1;
     button->mouseDown = 1;
     button->state = IsLatched(button->state) ? kLatchedHot : kPressed;
     SetCapture(window);
@@ -406,11 +444,51 @@ LRESULT BmpButton_MouseMove(HWND window, LPARAM point)
     return 0;
 }
 
+// Enter reaches the button instead of pressing the dialog's default button.
+LRESULT BmpButton_DialogCode(LPARAM message)
+{
+    const MSG* m = reinterpret_cast<const MSG*>(message);
+    return m && m->message == WM_KEYDOWN && m->wParam == VK_RETURN ? DLGC_WANTMESSAGE : 0;
+}
+
+// ----- Accessibility ----------------------------------------------------
+
+LONG BmpButton_AccessState(HWND window, LONG, LONG standard)
+{
+    LockedButton button(window);
+    if (!button) return standard;
+    if (button->state == kDisabled) standard = (standard & ~STATE_SYSTEM_FOCUSABLE) | STATE_SYSTEM_UNAVAILABLE;
+    if (IsLatched(button->state)) standard |= STATE_SYSTEM_PRESSED;
+    return standard;
+}
+
+// "Press" does what a click does: a disabled button does nothing.
+void BmpButton_Press(HWND window, LONG)
+{
+    {
+        LockedButton button(window);
+        if (!button || button->state == kDisabled || !IsWindowEnabled(window)) return;
+    }
+    BmpButton_Notify(window);
+}
+
+constexpr KwAccessInfo kAccess = {ROLE_SYSTEM_PUSHBUTTON, KwWindowTextName, nullptr, BmpButton_AccessState, "Press",
+                                  BmpButton_Press};
+
 LRESULT CALLBACK BmpButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_CREATE:      return BmpButton_Create(window);
     case WM_DESTROY:     return BmpButton_Destroy(window);
+    case WM_NCDESTROY:   KwForgetAccessible(window); return 0;
+    case WM_GETOBJECT:   return KwAnswerGetObject(window, wParam, lParam, kAccess);
+    case WM_GETDLGCODE:  return BmpButton_DialogCode(lParam);
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE: return BmpButton_ColoursChanged(window);
+    case WM_UPDATEUISTATE:
+        DefWindowProcA(window, message, wParam, lParam);
+        Repaint(window);
+        return 0;
     case WM_SETFOCUS:    return BmpButton_SetFocus(window);
     case WM_KILLFOCUS:   return BmpButton_KillFocus(window);
     case WM_ENABLE:      return BmpButton_Enable(window, wParam);

@@ -6,6 +6,7 @@
  */
 #include <initializer_list>
 
+#include "accessible.h"
 #include "classes.h"
 #include "kwctrl32.h"
 
@@ -90,14 +91,19 @@ LRESULT Bumps_Paint(HWND hwnd)
     return 0;
 }
 
+constexpr KwAccessInfo kAccess = {ROLE_SYSTEM_GRIP};
+
 LRESULT CALLBACK BumpsProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_CREATE: return 1;
     case WM_PAINT: return Bumps_Paint(hwnd);
     case WM_ERASEBKGND: return 0; // the interior is never filled
+    case WM_GETOBJECT: return KwAnswerGetObject(hwnd, wParam, lParam, kAccess);
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE: InvalidateRect(hwnd, nullptr, FALSE); return 0;
     case WM_COMMAND: SendMessageA(GetParent(hwnd), WM_COMMAND, wParam, lParam); return 0;
-    case WM_NCDESTROY: return 0;
+    case WM_NCDESTROY: KwForgetAccessible(hwnd); return 0;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }

@@ -6,9 +6,13 @@
  * of weekday headings; a click on a day of the shown month selects it, and
  * every change of the date is posted to the parent as CALN_DATECHANGED. The
  * bar keeps a month and year of its own, steps them by clicks on its arrows
- * and tells the calendar with the calendar's own messages. Neither window
- * handles the keyboard, and the calendar brings its bar into line only when
- * its whole date is set.
+ * and tells the calendar with the calendar's own messages. The calendar
+ * brings its bar into line when its whole date is set, and when the keyboard
+ * moves its day into another month: a click gives it the focus, and the
+ * arrow keys, Page Up, Page Down, Home and End move the selected day.
+ *
+ * A screen reader reads the calendar as a table of day cells and the bar as
+ * a tool bar of four buttons.
  */
 #include <cstdio>
 #include <cstdlib>
@@ -16,8 +20,10 @@
 #include <ctime>
 #include <initializer_list>
 
+#include "accessible.h"
 #include "chores.h"
 #include "classes.h"
+#include "contrast.h"
 #include "dpimetrics.h"
 #include "kwctrl32.h"
 #include "widetext.h"
@@ -169,11 +175,6 @@ private:
     int level_;
 };
 
-HPEN StockPen(int which)
-{
-    return static_cast<HPEN>(GetStockObject(which));
-}
-
 // Lines from point to point with `pen`; each leaves out its last point.
 void Trace(HDC dc, HPEN pen, std::initializer_list<POINT> points)
 {
@@ -214,6 +215,45 @@ const char* MonthName(int month)
     return month >= 0 && month < 12 ? kMonthNames[month] : "";
 }
 
+// "December 2026": the bar's caption, and what a screen reader calls the
+// calendar and the bar.
+void FormatMonthYear(int month, int year, char (&text)[64])
+{
+    snprintf(text, sizeof text, "%s %d", MonthName(month), year);
+}
+
+void MonthYearName(int month, int year, std::string& text)
+{
+    char caption[64];
+    FormatMonthYear(month, year, caption);
+    text = caption;
+}
+
+// The black, white and grey of the bar's and the well's edges and arrows,
+// or in a high-contrast scheme the system colours standing for them.
+struct SchemeInk {
+    int stockPen;   // BLACK_PEN, WHITE_PEN
+    int stockBrush; // BLACK_BRUSH, WHITE_BRUSH, GRAY_BRUSH
+    int index;      // the system colour in a high-contrast scheme
+};
+constexpr SchemeInk kBlackInk = {BLACK_PEN, BLACK_BRUSH, COLOR_BTNTEXT};
+constexpr SchemeInk kWhiteInk = {WHITE_PEN, WHITE_BRUSH, COLOR_BTNHIGHLIGHT};
+constexpr SchemeInk kGreyInk = {NULL_PEN, GRAY_BRUSH, COLOR_BTNSHADOW}; // only ever a brush
+
+// A pen of the ink: the stock pen, or the context's own pen in the system
+// colour (neither is ever deleted).
+HPEN InkPen(HDC dc, const SchemeInk& ink)
+{
+    if (!KwHighContrast()) return static_cast<HPEN>(GetStockObject(ink.stockPen));
+    SetDCPenColor(dc, GetSysColor(ink.index));
+    return static_cast<HPEN>(GetStockObject(DC_PEN));
+}
+
+HBRUSH InkBrush(const SchemeInk& ink)
+{
+    return KwHighContrast() ? GetSysColorBrush(ink.index) : static_cast<HBRUSH>(GetStockObject(ink.stockBrush));
+}
+
 LRESULT Bar_Create(HWND bar, WPARAM wParam, LPARAM lParam)
 {
     auto* data = static_cast<ChangerData*>(calloc(1, sizeof(ChangerData)));
@@ -237,18 +277,18 @@ void Bar_Destroy(HWND bar, ChangerData* data)
 void DrawRaisedBox(HDC dc, int l, int t, int r, int b, HPEN shadow)
 {
     // The outline's bottom run lies on b itself, just below a client area.
-    Trace(dc, StockPen(BLACK_PEN), {{l, t}, {r - 1, t}, {r - 1, b}, {l, b}, {l, t}});
+    Trace(dc, InkPen(dc, kBlackInk), {{l, t}, {r - 1, t}, {r - 1, b}, {l, b}, {l, t}});
     Trace(dc, shadow, {{l + 1, b - 1}, {r - 2, b - 1}, {r - 2, t}});
     Trace(dc, shadow, {{l + 2, b - 2}, {r - 3, b - 2}, {r - 3, t + 1}});
-    Trace(dc, StockPen(WHITE_PEN), {{l + 1, b - 2}, {l + 1, t + 1}, {r - 2, t + 1}});
+    Trace(dc, InkPen(dc, kWhiteInk), {{l + 1, b - 2}, {l + 1, t + 1}, {r - 2, t + 1}});
 }
 
-void FillTriangle(HDC dc, int brush, POINT a, POINT b, POINT c)
+void FillTriangle(HDC dc, const SchemeInk& ink, POINT a, POINT b, POINT c)
 {
     const POINT points[3] = {a, b, c};
     const HRGN region = CreatePolygonRgn(points, 3, ALTERNATE);
     if (!region) return;
-    FillRgn(dc, region, static_cast<HBRUSH>(GetStockObject(brush)));
+    FillRgn(dc, region, InkBrush(ink));
     DeleteObject(region);
 }
 
@@ -262,13 +302,13 @@ void DrawArrow(HDC dc, int x1, int y1, int x2, int y2, int direction, UINT dpi)
     const int m = y2 / 2;
     const int e = 2 * m;
     if (direction == kPointLeft) {
-        FillTriangle(dc, WHITE_BRUSH, {x2 - px(3), y1}, {x1 + px(3), m + px(1)}, {x2 - px(3), e - px(2)});
-        FillTriangle(dc, GRAY_BRUSH, {x2 - px(5), y1 + px(2)}, {x1 + px(1), m + px(3)}, {x2 - px(5), e});
-        FillTriangle(dc, BLACK_BRUSH, {x2 - px(4), y1 + px(1)}, {x1 + px(2), m + px(2)}, {x2 - px(4), e - px(1)});
+        FillTriangle(dc, kWhiteInk, {x2 - px(3), y1}, {x1 + px(3), m + px(1)}, {x2 - px(3), e - px(2)});
+        FillTriangle(dc, kGreyInk, {x2 - px(5), y1 + px(2)}, {x1 + px(1), m + px(3)}, {x2 - px(5), e});
+        FillTriangle(dc, kBlackInk, {x2 - px(4), y1 + px(1)}, {x1 + px(2), m + px(2)}, {x2 - px(4), e - px(1)});
     } else if (direction == kPointRight) {
-        FillTriangle(dc, WHITE_BRUSH, {x1 + px(3), y1}, {x2 - px(3), m + px(1)}, {x1 + px(3), e - px(2)});
-        FillTriangle(dc, GRAY_BRUSH, {x1 + px(5), y1 + px(2)}, {x2 - px(1), m + px(3)}, {x1 + px(5), e});
-        FillTriangle(dc, BLACK_BRUSH, {x1 + px(4), y1 + px(1)}, {x2 - px(2), m + px(2)}, {x1 + px(4), e - px(1)});
+        FillTriangle(dc, kWhiteInk, {x1 + px(3), y1}, {x2 - px(3), m + px(1)}, {x1 + px(3), e - px(2)});
+        FillTriangle(dc, kGreyInk, {x1 + px(5), y1 + px(2)}, {x2 - px(1), m + px(3)}, {x1 + px(5), e});
+        FillTriangle(dc, kBlackInk, {x1 + px(4), y1 + px(1)}, {x2 - px(2), m + px(2)}, {x1 + px(4), e - px(1)});
     }
 }
 
@@ -302,8 +342,9 @@ void Bar_Draw(HWND bar, const ChangerData* data, HDC dc)
         InflateRect(&r, -2, -2);
         SetTextAlign(dc, TA_CENTER | TA_TOP);
         SetBkColor(dc, GetSysColor(COLOR_3DLIGHT));
+        SetTextColor(dc, KwSchemeColour(GetTextColor(dc), COLOR_BTNTEXT));
         char caption[64];
-        snprintf(caption, sizeof caption, "%s %d", MonthName(data->month), data->year);
+        FormatMonthYear(data->month, data->year, caption);
         BoxedText(dc, r, (r.right - r.left) / 2, r.top, caption);
 
         InflateRect(&r, -px(3), -px(2));
@@ -325,6 +366,14 @@ void Bar_Paint(HWND bar, const ChangerData* data)
     });
 }
 
+// The bar shows a new month or year: it repaints, and a screen reader hears
+// of its new name.
+void Bar_Changed(HWND bar)
+{
+    InvalidateRect(bar, nullptr, TRUE);
+    KwRaiseEvent(bar, EVENT_OBJECT_NAMECHANGE);
+}
+
 // The bar tells its calendar synchronously, so that the calendar has taken
 // each step when the call returns.
 void Bar_Tell(HWND bar, UINT message, int value)
@@ -343,7 +392,7 @@ void Bar_PreviousMonth(HWND bar, ChangerData* data)
         Bar_Tell(bar, CALM_SETMONTH, data->month);
         Bar_Tell(bar, CALM_SETYEAR, data->year);
     }
-    InvalidateRect(bar, nullptr, TRUE);
+    Bar_Changed(bar);
 }
 
 void Bar_NextMonth(HWND bar, ChangerData* data)
@@ -357,14 +406,14 @@ void Bar_NextMonth(HWND bar, ChangerData* data)
         Bar_Tell(bar, CALM_SETMONTH, data->month);
         Bar_Tell(bar, CALM_SETYEAR, data->year);
     }
-    InvalidateRect(bar, nullptr, TRUE);
+    Bar_Changed(bar);
 }
 
 void Bar_StepYear(HWND bar, ChangerData* data, int step)
 {
     data->year += step;
     Bar_Tell(bar, CALM_SETYEAR, data->year);
-    InvalidateRect(bar, nullptr, TRUE);
+    Bar_Changed(bar);
 }
 
 bool InSpan(int value, int from, int to)
@@ -399,21 +448,21 @@ LRESULT Bar_JumpToTodayAt(HWND bar, ChangerData* data, int x, int y)
     data->year = today.year;
     data->month = today.month;
     Bar_Tell(bar, CALM_TODAY, today.month);
-    InvalidateRect(bar, nullptr, TRUE);
+    Bar_Changed(bar);
     return 0;
 }
 
 LRESULT Bar_SetMonth(HWND bar, ChangerData* data, int month)
 {
     data->month = month;
-    InvalidateRect(bar, nullptr, TRUE);
+    Bar_Changed(bar);
     return 0;
 }
 
 LRESULT Bar_SetYear(HWND bar, ChangerData* data, int year)
 {
     data->year = year;
-    InvalidateRect(bar, nullptr, TRUE);
+    Bar_Changed(bar);
     return 0;
 }
 
@@ -427,6 +476,55 @@ bool IsBarMessage(UINT message)
         return false;
     }
 }
+
+// ----- Accessibility of the bar: a tool bar named by its caption, with
+// four push buttons in the order a reader expects them.
+enum BarButton { kPreviousYear = 1, kPreviousMonth, kNextMonth, kNextYear, kBarButtons = kNextYear };
+const char* const kBarButtonNames[kBarButtons] = {"Previous year", "Previous month", "Next month", "Next year"};
+
+void Bar_Name(HWND bar, LONG part, std::string& text)
+{
+    const ChangerData* data = BarDataOf(bar);
+    if (part != CHILDID_SELF)
+        text = kBarButtonNames[part - 1];
+    else if (data)
+        MonthYearName(data->month, data->year, text);
+}
+
+// Each button's click zone, the full height of the bar.
+bool Bar_ButtonRect(HWND bar, LONG part, RECT* rect)
+{
+    const int zone = KwScale(kStepZone, KwWindowDpi(bar));
+    GetClientRect(bar, rect);
+    const LONG left = rect->left, right = rect->right;
+    switch (part) {
+    case kPreviousMonth: rect->right = left + zone; break;
+    case kPreviousYear: rect->left = left + zone; rect->right = left + 2 * zone; break;
+    case kNextYear: rect->left = right - 2 * zone; rect->right = right - zone; break;
+    case kNextMonth: rect->left = right - zone; break;
+    default: return false;
+    }
+    return true;
+}
+
+// "Press" takes the button's step, as a click on its zone does.
+void Bar_Press(HWND bar, LONG part)
+{
+    ChangerData* data = BarDataOf(bar);
+    if (!data) return;
+    switch (part) {
+    case kPreviousYear: Bar_StepYear(bar, data, -1); break;
+    case kPreviousMonth: Bar_PreviousMonth(bar, data); break;
+    case kNextMonth: Bar_NextMonth(bar, data); break;
+    case kNextYear: Bar_StepYear(bar, data, +1); break;
+    default: break;
+    }
+}
+
+constexpr KwAccessInfo kBarAccess = {ROLE_SYSTEM_TOOLBAR,  Bar_Name, nullptr, nullptr, nullptr,
+                                     Bar_Press,            ROLE_SYSTEM_PUSHBUTTON,
+                                     [](HWND) -> LONG { return kBarButtons; },
+                                     Bar_ButtonRect,       "Press"};
 
 LRESULT CALLBACK CalendarBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -443,7 +541,13 @@ LRESULT CALLBACK CalendarBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM l
     case WM_PAINT: Bar_Paint(bar, data); return 0;
     case WM_LBUTTONDOWN: return Bar_StepAt(bar, data, LOWORD(lParam), HIWORD(lParam));
     case WM_LBUTTONDBLCLK: return Bar_JumpToTodayAt(bar, data, LOWORD(lParam), HIWORD(lParam));
-    case WM_NCDESTROY: Bar_Destroy(bar, data); return 0;
+    case WM_NCDESTROY:
+        KwForgetAccessible(bar);
+        Bar_Destroy(bar, data);
+        return 0;
+    case WM_GETOBJECT: return KwAnswerGetObject(bar, wParam, lParam, kBarAccess);
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE: InvalidateRect(bar, nullptr, TRUE); return 0;
     case CALM_SETMONTH: return Bar_SetMonth(bar, data, WordParam(wParam));
     case CALM_SETYEAR: return Bar_SetYear(bar, data, WordParam(wParam));
     default: return DefWindowProcA(bar, message, wParam, lParam);
@@ -510,10 +614,45 @@ void Calendar_LayOutCells(CalendarData* data, int w, int h, UINT dpi)
         }
 }
 
+// The bar shows the calendar's month and year.
+void Calendar_SyncBar(const CalendarData* data)
+{
+    SendMessageA(data->bar, CALM_SETYEAR, static_cast<WPARAM>(data->year), 0);
+    SendMessageA(data->bar, CALM_SETMONTH, static_cast<WPARAM>(data->month), 0);
+}
+
+// The cell that shows day n (1-based) of the month, or null when the grid
+// has no cell for it (a day count or first column set out of range).
+const RECT* DayCell(const CalendarData* data, int n)
+{
+    const long long index = data->firstColumn - 1LL + n - 1;
+    if (n < 1 || index < 0 || index >= kDayCells) return nullptr;
+    return &data->cells[1 + index / kColumns][index % kColumns];
+}
+
+// The selected day of the shown month as a part (cell) number, 0 when the
+// day is not one of the month's.
+LONG SelectedDay(const CalendarData* data)
+{
+    return data->day >= 1 && data->day <= data->dayCount && data->day <= 31 ? data->day : 0;
+}
+
+// A screen reader hears of a new date: the cell selected (and focused while
+// the calendar has the focus) and the calendar's new value.
+void Calendar_Announce(HWND window, const CalendarData* data)
+{
+    if (const LONG day = SelectedDay(data)) {
+        KwRaiseEvent(window, EVENT_OBJECT_SELECTION, day);
+        if (GetFocus() == window) KwRaiseEvent(window, EVENT_OBJECT_FOCUS, day);
+    }
+    KwRaiseEvent(window, EVENT_OBJECT_VALUECHANGE);
+}
+
 // Posted, so the parent handles it after this message; it reads the date
 // from the calendar's own record, which the next notice rewrites.
 void Calendar_Notify(HWND window, CalendarData* data)
 {
+    Calendar_Announce(window, data);
     // A calendar without a parent has nobody to tell; posting to no window
     // would put the notice into the thread's own queue.
     const HWND parent = GetParent(window);
@@ -622,7 +761,7 @@ void DrawSunkenWell(HDC dc, int l, int t, int r, int b)
     const SystemPen face(COLOR_BTNFACE);
     const SavedDC saved(dc);
     Trace(dc, shadow.get(), {{l, b - 1}, {l, t}, {r - 1, t}});
-    Trace(dc, StockPen(BLACK_PEN), {{l + 1, b - 2}, {l + 1, t + 1}, {r - 2, t + 1}});
+    Trace(dc, InkPen(dc, kBlackInk), {{l + 1, b - 2}, {l + 1, t + 1}, {r - 2, t + 1}});
     Trace(dc, highlight.get(), {{r - 2, t}, {r - 2, b - 1}, {l, b - 1}});
     Trace(dc, face.get(), {{r - 3, t + 1}, {r - 3, b - 2}, {l + 1, b - 2}});
     Trace(dc, highlight.get(), {{l + 2, t + 2}, {r - 4, t + 2}, {r - 4, b - 3}, {l + 2, b - 3}, {l + 2, t + 2}});
@@ -708,6 +847,11 @@ void Calendar_Draw(HWND window, const CalendarData* data, HDC dc)
     RECT client;
     GetClientRect(window, &client);
     DrawSunkenWell(dc, client.left, client.top, client.right, client.bottom);
+    const RECT* selected = SelectedDay(data) ? DayCell(data, data->day) : nullptr;
+    if (selected && GetFocus() == window && !(SendMessageA(window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)) {
+        RECT focus = *selected;
+        DrawFocusRect(dc, &focus);
+    }
 }
 
 void Calendar_Paint(HWND window, const CalendarData* data)
@@ -721,6 +865,7 @@ void Calendar_Paint(HWND window, const CalendarData* data)
 // grey days of the neighbouring months do not.
 LRESULT Calendar_SelectDayAt(HWND window, CalendarData* data, int x, int y)
 {
+    SetFocus(window);
     const POINT point = {x, y};
     for (int n = 1; n <= kDayCells; ++n) {
         if (!PtInRect(&data->cells[1 + (n - 1) / kColumns][(n - 1) % kColumns], point)) continue;
@@ -746,6 +891,7 @@ LRESULT Calendar_SetDayCount(HWND window, CalendarData* data, int dayCount)
     data->dayCount = dayCount;
     if (data->day > dayCount) data->day = dayCount;
     InvalidateRect(window, nullptr, TRUE);
+    Calendar_Announce(window, data);
     return 0;
 }
 
@@ -813,11 +959,158 @@ LRESULT Calendar_SetDate(HWND window, CalendarData* data, const CalendarDate* da
     data->month = Wrap(date->month - 1LL);
     data->day = date->day;
     Calendar_RecomputeMonth(data);
-    SendMessageA(data->bar, CALM_SETYEAR, static_cast<WPARAM>(data->year), 0);
-    SendMessageA(data->bar, CALM_SETMONTH, static_cast<WPARAM>(data->month), 0);
+    Calendar_SyncBar(data);
     InvalidateRect(window, nullptr, TRUE);
+    Calendar_Announce(window, data);
     return 0;
 }
+
+// ---------------------------------------------------------------------------
+// Keyboard
+// ---------------------------------------------------------------------------
+
+// The date `days` days from year-month-day, across month and year ends.
+void StepDays(long long& year, int& month, int& day, int days)
+{
+    day += days;
+    while (day < 1) {
+        month = month == 0 ? 11 : month - 1;
+        if (month == 11) --year;
+        day += DaysInMonth(year, month);
+    }
+    while (day > DaysInMonth(year, month)) {
+        day -= DaysInMonth(year, month);
+        month = month == 11 ? 0 : month + 1;
+        if (month == 0) ++year;
+    }
+}
+
+// The same day `months` months on, or that month's last day where it has
+// no such day.
+void StepMonths(long long& year, int& month, int& day, int months)
+{
+    const long long index = year * 12 + month + months;
+    year = index >= 0 ? index / 12 : (index - 11) / 12;
+    month = static_cast<int>(index - year * 12);
+    if (day > DaysInMonth(year, month)) day = DaysInMonth(year, month);
+}
+
+// Arrow keys move the selected day by a day or a week, Page Up and Page
+// Down by a month, Home and End to the month's first and last day; the
+// month and year follow across their ends, the bar shows them, and the
+// parent is told as a click on that day tells it. A month set out of range
+// by the parent has no days to move through: the keys then do nothing.
+LRESULT Calendar_Key(HWND window, CalendarData* data, WPARAM key, LPARAM lParam)
+{
+    if (data->month < 0 || data->month > 11) return 0;
+    long long year = data->year;
+    int month = data->month;
+    const int last = DaysInMonth(year, month);
+    int day = data->day < 1 ? 1 : (data->day > last ? last : data->day);
+    switch (key) {
+    case VK_LEFT: StepDays(year, month, day, -1); break;
+    case VK_RIGHT: StepDays(year, month, day, +1); break;
+    case VK_UP: StepDays(year, month, day, -7); break;
+    case VK_DOWN: StepDays(year, month, day, +7); break;
+    case VK_PRIOR: StepMonths(year, month, day, -1); break;
+    case VK_NEXT: StepMonths(year, month, day, +1); break;
+    case VK_HOME: day = 1; break;
+    case VK_END: day = last; break;
+    default: return DefWindowProcA(window, WM_KEYDOWN, key, lParam);
+    }
+    const bool newMonth = year != data->year || month != data->month;
+    data->year = Wrap(year);
+    data->month = month;
+    data->day = day;
+    Calendar_RecomputeMonth(data);
+    if (newMonth) Calendar_SyncBar(data);
+    InvalidateRect(window, nullptr, newMonth);
+    Calendar_Notify(window, data);
+    return 0;
+}
+
+// A click gives the calendar the focus, which shows around the selected
+// day while the system shows focus cues.
+void Calendar_FocusChanged(HWND window, const CalendarData* data)
+{
+    InvalidateRect(window, nullptr, FALSE);
+    if (GetFocus() == window && SelectedDay(data)) KwRaiseEvent(window, EVENT_OBJECT_FOCUS, SelectedDay(data));
+}
+
+// ---------------------------------------------------------------------------
+// Accessibility: a table named by the month and year, whose value is the
+// selected date and whose cells are the month's days.
+// ---------------------------------------------------------------------------
+
+// "Friday, 11 December 2026", in the user's long date format.
+void LongDate(long long year, int month, int day, std::string& text)
+{
+    SYSTEMTIME date = {};
+    date.wYear = static_cast<WORD>(year);
+    date.wMonth = static_cast<WORD>(month + 1);
+    date.wDay = static_cast<WORD>(day);
+    char formatted[128];
+    if (year >= 1601 && year <= 30827 &&
+        GetDateFormatA(LOCALE_USER_DEFAULT, DATE_LONGDATE, &date, nullptr, formatted, sizeof formatted) > 0) {
+        text = formatted;
+        return;
+    }
+    // A date the system does not format (a year set out of its range).
+    snprintf(formatted, sizeof formatted, "%d %s %lld", day, MonthName(month), year);
+    text = formatted;
+}
+
+LONG Calendar_DayCount(HWND window)
+{
+    const CalendarData* data = CalendarDataOf(window);
+    if (!data || data->month < 0 || data->month > 11) return 0;
+    return data->dayCount < 0 ? 0 : (data->dayCount > 31 ? 31 : data->dayCount);
+}
+
+void Calendar_Name(HWND window, LONG part, std::string& text)
+{
+    const CalendarData* data = CalendarDataOf(window);
+    if (!data) return;
+    if (part == CHILDID_SELF)
+        MonthYearName(data->month, data->year, text);
+    else
+        LongDate(data->year, data->month, part, text);
+}
+
+void Calendar_Value(HWND window, LONG part, std::string& text)
+{
+    const CalendarData* data = CalendarDataOf(window);
+    if (data && part == CHILDID_SELF && SelectedDay(data)) LongDate(data->year, data->month, data->day, text);
+}
+
+LONG Calendar_State(HWND window, LONG part, LONG state)
+{
+    const CalendarData* data = CalendarDataOf(window);
+    if (part == CHILDID_SELF || !data) return state;
+    state = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE;
+    if (part == SelectedDay(data)) {
+        state |= STATE_SYSTEM_SELECTED;
+        if (GetFocus() == window) state |= STATE_SYSTEM_FOCUSED;
+    }
+    return state;
+}
+
+bool Calendar_DayRect(HWND window, LONG part, RECT* rect)
+{
+    const CalendarData* data = CalendarDataOf(window);
+    const RECT* cell = data ? DayCell(data, part) : nullptr;
+    if (cell) *rect = *cell;
+    return cell != nullptr;
+}
+
+constexpr KwAccessInfo kCalendarAccess = {
+    ROLE_SYSTEM_TABLE, Calendar_Name,    Calendar_Value,
+    Calendar_State,    nullptr,          nullptr,
+    ROLE_SYSTEM_CELL,  Calendar_DayCount, Calendar_DayRect,
+    nullptr,           [](HWND window) -> LONG {
+        const CalendarData* data = CalendarDataOf(window);
+        return data ? SelectedDay(data) : 0;
+    }};
 
 // Messages that a calendar without data answers with 1 and ignores.
 bool IsCalendarMessage(UINT message)
@@ -837,7 +1130,22 @@ LRESULT CALLBACK CalendarProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_ERASEBKGND: return Calendar_EraseBackground(window, reinterpret_cast<HDC>(wParam));
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: return Calendar_SelectDayAt(window, data, LOWORD(lParam), HIWORD(lParam));
-    case WM_NCDESTROY: Calendar_Destroy(window, data); return 0;
+    case WM_NCDESTROY:
+        KwForgetAccessible(window);
+        Calendar_Destroy(window, data);
+        return 0;
+    case WM_GETOBJECT: return KwAnswerGetObject(window, wParam, lParam, kCalendarAccess);
+    case WM_GETDLGCODE: return DLGC_WANTARROWS;
+    case WM_KEYDOWN: return data ? Calendar_Key(window, data, wParam, lParam) : 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        if (data) Calendar_FocusChanged(window, data);
+        return 0;
+    case WM_UPDATEUISTATE:
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        InvalidateRect(window, nullptr, TRUE);
+        return DefWindowProcA(window, message, wParam, lParam);
     case WM_DPICHANGED_AFTERPARENT: return data ? Calendar_DpiChanged(window, data) : 0;
     case WM_GETFONT: return data ? reinterpret_cast<LRESULT>(data->normalFont) : 0;
     case CALM_SETDAY: return Calendar_SetDay(window, data, WordParam(wParam));

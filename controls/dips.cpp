@@ -5,6 +5,7 @@
  * Commands from controls placed inside it go on to its parent.
  */
 #include "chores.h"
+#include "accessible.h"
 #include "classes.h"
 #include "kwctrl32.h"
 
@@ -47,13 +48,18 @@ void Dips_ForwardCommand(HWND window, WPARAM wParam, LPARAM lParam)
     SendMessageA(GetParent(window), WM_COMMAND, wParam, lParam);
 }
 
+constexpr KwAccessInfo kAccess = {ROLE_SYSTEM_GROUPING, KwWindowTextName};
+
 LRESULT CALLBACK DipsProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_CREATE:        return 1;
     case WM_PAINT:         PaintWindow(window, Dips_Paint); return 0;
     case WM_ERASEBKGND:    return 0;
-    case WM_NCDESTROY:     return 0;
+    case WM_NCDESTROY:     KwForgetAccessible(window); return 0;
+    case WM_GETOBJECT:     return KwAnswerGetObject(window, wParam, lParam, kAccess);
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE: InvalidateRect(window, nullptr, FALSE); return 0;
     case WM_COMMAND:       Dips_ForwardCommand(window, wParam, lParam); return 0;
     default:               return DefWindowProcA(window, message, wParam, lParam);
     }

@@ -4,10 +4,13 @@
  * percentage printed at the right. The owner drives it by GGM_* messages or
  * GGC_* commands; the gauge sends nothing back.
  */
+#include <algorithm>
 #include <cstdio>
 
+#include "accessible.h"
 #include "chores.h"
 #include "classes.h"
+#include "contrast.h"
 #include "dpimetrics.h"
 #include "kwctrl32.h"
 #include "widetext.h"
@@ -74,12 +77,25 @@ void Repaint(HWND gauge)
     InvalidateRect(gauge, nullptr, FALSE);
 }
 
-// Stores range and position with the position pulled down to the range.
+// position * 100 / range, truncated and capped at 100; a range of 0 counts
+// any position as full. Worked in 64 bits so that large ranges give the
+// true share instead of a wrapped product.
+int Percentage(const GaugeData& d)
+{
+    const unsigned long long scaled = static_cast<unsigned long long>(d.position) * 100;
+    const unsigned long long p = d.range ? scaled / d.range : scaled;
+    return p > 100 ? 100 : static_cast<int>(p);
+}
+
+// Stores range and position with the position pulled down to the range;
+// a screen reader hears of a change of the percentage shown.
 void StoreRangeAndPosition(HWND gauge, DWORD range, DWORD position)
 {
+    const int before = Percentage(ReadData(gauge));
     SetLong(gauge, kRange, range);
     SetLong(gauge, kPosition, position > range ? range : position);
     Repaint(gauge);
+    if (Percentage(ReadData(gauge)) != before) KwRaiseEvent(gauge, EVENT_OBJECT_VALUECHANGE);
 }
 
 HFONT MakeGaugeFont(HWND gauge, int height)
@@ -178,16 +194,6 @@ void Gauge_Command(HWND gauge, WPARAM wParam, LPARAM lParam)
     }
 }
 
-// position * 100 / range, truncated and capped at 100; a range of 0 counts
-// any position as full. Worked in 64 bits so that large ranges give the
-// true share instead of a wrapped product.
-int Percentage(const GaugeData& d)
-{
-    const unsigned long long scaled = static_cast<unsigned long long>(d.position) * 100;
-    const unsigned long long p = d.range ? scaled / d.range : scaled;
-    return p > 100 ? 100 : static_cast<int>(p);
-}
-
 // Draws two connected lines with a one-pixel pen of a system colour.
 void Polyline3(HDC dc, int colourIndex, POINT from, POINT via, POINT to)
 {
@@ -237,14 +243,27 @@ void PaintBlocks(HDC dc, const RECT& bar, int percent, COLORREF lit, COLORREF un
     }
 }
 
+// "42%", as the gauge prints and a screen reader reads it.
+void FormatPercent(int percent, char (&label)[8])
+{
+    snprintf(label, sizeof label, "%d%%", percent);
+}
+
 void PaintPercentage(HDC dc, const RECT& client, int percent, UINT dpi)
 {
     SelectedObject font(dc, gaugeFont);
     const int margin = KwScale(kPercentMargin, dpi);
+    char label[8];
+    FormatPercent(percent, label);
+    // Right-aligned in its 20 pixels; a text wider than that (the font
+    // follows the parent's, which need not keep to the 96-DPI proportions)
+    // takes more of the column to its left rather than lose its first digit.
     RECT text = {client.right - margin - KwScale(kPercentWidth, dpi), margin, client.right - margin,
                  client.bottom - margin};
-    char label[8];
-    snprintf(label, sizeof label, "%d%%", percent);
+    SIZE extent = {};
+    KwTextExtent(dc, label, -1, &extent);
+    const LONG columnLeft = client.right - KwScale(kPercentColumn, dpi) + margin;
+    text.left = std::min(text.left, std::max(text.right - extent.cx, columnLeft));
     // A repaint does not erase, and the opaque text fills only its own
     // cells: clear the whole column right of the frame first, or a shorter
     // percentage leaves digits of the longer one standing ("100%", then 40,
@@ -252,7 +271,9 @@ void PaintPercentage(HDC dc, const RECT& client, int percent, UINT dpi)
     const RECT column = {client.right - KwScale(kPercentColumn, dpi), 0, client.right, client.bottom};
     KwFillOpaque(dc, &column);
     const int oldMode = SetBkMode(dc, OPAQUE);
+    const COLORREF oldInk = SetTextColor(dc, KwSchemeColour(GetTextColor(dc), COLOR_BTNTEXT));
     KwDrawText(dc, label, -1, &text, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SetTextColor(dc, oldInk);
     SetBkMode(dc, oldMode);
 }
 
@@ -277,12 +298,28 @@ void Gauge_Paint(HWND gauge, HDC dc)
     }
 
     // Until the owner sets a colour the blocks follow the system colours.
-    const COLORREF lit = (d.coloursSet & kBarColourSet) ? d.barColour : GetSysColor(COLOR_HIGHLIGHT);
-    const COLORREF unlit = (d.coloursSet & kBackColourSet) ? d.backColour : GetSysColor(COLOR_BTNFACE);
+    // In a high-contrast scheme the scheme's colours replace the owner's.
+    const bool contrast = KwHighContrast();
+    const COLORREF lit =
+        !contrast && (d.coloursSet & kBarColourSet) ? d.barColour : GetSysColor(COLOR_HIGHLIGHT);
+    const COLORREF unlit = contrast                           ? GetSysColor(COLOR_WINDOW)
+                           : (d.coloursSet & kBackColourSet) ? d.backColour
+                                                             : GetSysColor(COLOR_BTNFACE);
     PaintBlocks(dc, bar, percent, lit, unlit, dpi);
 
     SetBkColor(dc, oldBack);
 }
+
+// A progress bar named by its window text, whose value is the percentage
+// it shows.
+void Gauge_Value(HWND gauge, LONG, std::string& text)
+{
+    char label[8];
+    FormatPercent(Percentage(ReadData(gauge)), label);
+    text = label;
+}
+
+constexpr KwAccessInfo kAccess = {ROLE_SYSTEM_PROGRESSBAR, KwWindowTextName, Gauge_Value, KwReadOnlyState};
 
 LRESULT CALLBACK GaugeProc(HWND gauge, UINT msg, WPARAM wParam, LPARAM lParam)
 {
@@ -292,6 +329,10 @@ LRESULT CALLBACK GaugeProc(HWND gauge, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_PAINT: PaintWindow(gauge, Gauge_Paint); return 1;
     case WM_GETDLGCODE: return DLGC_WANTARROWS;
     case WM_DESTROY: Gauge_Destroy(); break;
+    case WM_NCDESTROY: KwForgetAccessible(gauge); break;
+    case WM_GETOBJECT: return KwAnswerGetObject(gauge, wParam, lParam, kAccess);
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE: Repaint(gauge); break;
     // The font follows the cell height, which the parent sets for the DPI;
     // it is made again in case the parent's font changed with it.
     case WM_DPICHANGED_AFTERPARENT: ReplaceGaugeFont(gauge, ReadData(gauge).height); Repaint(gauge); return 0;

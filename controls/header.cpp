@@ -4,14 +4,19 @@
  * stretch with the window. The user presses a column (a click) or drags the
  * dividers between columns; both are reported to a notification window.
  * The header never sorts its positions and never draws a column that has no
- * caption or starts at 100 % or beyond.
+ * caption or starts at 100 % or beyond. Until its owner sets them, its
+ * colours follow the system's; in a high-contrast scheme it paints in the
+ * system's colours only. A screen reader reads it as a list of column
+ * headers named by their captions.
  */
 #include <windowsx.h>
 
 #include <cstring>
 
+#include "accessible.h"
 #include "chores.h"
 #include "classes.h"
+#include "contrast.h"
 #include "dpimetrics.h"
 #include "kwctrl32.h"
 #include "widetext.h"
@@ -54,9 +59,13 @@ struct HeaderData {
     HDC dc;            // the window's own device context
     HFONT font;        // last WM_SETFONT font; the caller's, never deleted
     HWND notifyWindow; // receives the HDRN_* notifications; null: nobody
-    COLORREF textColor;
+    COLORREF textColor; // the owner's, once coloursSet says so
     COLORREF backColor;
+    LONG coloursSet;    // kTextColourSet, kBackColourSet
 };
+
+constexpr LONG kTextColourSet = 1;
+constexpr LONG kBackColourSet = 2;
 
 HLOCAL DataHandle(HWND hwnd)
 {
@@ -248,6 +257,7 @@ LRESULT Header_GetPos(const HeaderLock& h, WPARAM index)
 LRESULT Header_SetTextColor(HeaderLock& h, COLORREF color)
 {
     h.data->textColor = color;
+    h.data->coloursSet |= kTextColourSet;
     SetTextColor(h.data->dc, color);
     InvalidateRect(h.hwnd, nullptr, FALSE);
     return 1;
@@ -256,9 +266,25 @@ LRESULT Header_SetTextColor(HeaderLock& h, COLORREF color)
 LRESULT Header_SetBkColor(HeaderLock& h, COLORREF color)
 {
     h.data->backColor = color;
+    h.data->coloursSet |= kBackColourSet;
     SetBkColor(h.data->dc, color);
     InvalidateRect(h.hwnd, nullptr, TRUE);
     return 1;
+}
+
+// The caption and background colours to paint with: the owner's where set,
+// else the system's of the moment; in a high-contrast scheme always the
+// system's.
+COLORREF TextColour(const HeaderData* data)
+{
+    const bool own = (data->coloursSet & kTextColourSet) && !KwHighContrast();
+    return own ? data->textColor : GetSysColor(COLOR_BTNTEXT);
+}
+
+COLORREF BackColour(const HeaderData* data)
+{
+    const bool own = (data->coloursSet & kBackColourSet) && !KwHighContrast();
+    return own ? data->backColor : GetSysColor(COLOR_BTNFACE);
 }
 
 // A null font puts the system font back, so the context never keeps a font
@@ -279,7 +305,7 @@ LRESULT Header_SetFont(HeaderLock& h, HFONT font, LPARAM redraw)
 // process runs on this thread, so no other header sees the swap.
 LRESULT Header_EraseBackground(HeaderLock& h, WPARAM wParam, LPARAM lParam)
 {
-    HBRUSH brush = CreateSolidBrush(h.data->backColor);
+    HBRUSH brush = CreateSolidBrush(BackColour(h.data));
     const ULONG_PTR classBrush = SetClassLongPtrA(h.hwnd, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(brush));
     const LRESULT result = DefWindowProcA(h.hwnd, WM_ERASEBKGND, wParam, lParam);
     SetClassLongPtrA(h.hwnd, GCLP_HBRBACKGROUND, classBrush);
@@ -303,12 +329,14 @@ void DrawEdgeLine(HDC dc, const EdgeLine& line)
     // LineTo stops one pixel short of its end: go one pixel further.
     const int x1 = line.x1 + (line.y0 == line.y1 ? 1 : 0);
     const int y1 = line.y1 + (line.y0 == line.y1 ? 0 : 1);
-    if (line.color < 0) {
+    const bool contrast = KwHighContrast();
+    if (line.color < 0 && !contrast) {
         MoveToEx(dc, line.x0, line.y0, nullptr);
         LineTo(dc, x1, y1);
         return;
     }
-    SelectedPen pen(dc, GetSysColor(line.color));
+    // In a high-contrast scheme the black lines take the text colour.
+    SelectedPen pen(dc, GetSysColor(line.color < 0 ? COLOR_BTNTEXT : line.color));
     MoveToEx(dc, line.x0, line.y0, nullptr);
     LineTo(dc, x1, y1);
 }
@@ -354,13 +382,21 @@ int CaptionOffset(WORD align, int x0, int x1, int textWidth, UINT dpi)
     return offset - 1 > 0 ? offset - 1 : 0;
 }
 
+// The face of column i's button: from its left edge to 3 pixels before the
+// next column's (or the strip's end), 2 pixels in from the top and bottom.
+RECT ColumnButton(const HeaderLock& h, const RECT& client, int i)
+{
+    const int width = client.right - client.left;
+    const int x0 = client.left + PixelOf(h.columns[i].position, width);
+    const int x1 = i == h.count - 1 ? client.right - 3 : client.left + PixelOf(h.columns[i + 1].position, width) - 3;
+    return {x0, client.top + 2, x1, client.bottom - 2};
+}
+
 void PaintColumn(const HeaderLock& h, HDC dc, const RECT& client, int i)
 {
     const HeaderColumn& column = h.columns[i];
-    const int width = client.right - client.left;
-    const int x0 = client.left + PixelOf(column.position, width);
-    const int x1 = i == h.count - 1 ? client.right - 3 : client.left + PixelOf(h.columns[i + 1].position, width) - 3;
-    RECT button = {x0, client.top + 2, x1, client.bottom - 2};
+    RECT button = ColumnButton(h, client, i);
+    const int x0 = button.left, x1 = button.right;
 
     const char* text = static_cast<const char*>(LocalLock(column.text));
     if (!text) return;
@@ -375,8 +411,8 @@ void PaintColumn(const HeaderLock& h, HDC dc, const RECT& client, int i)
     InflateRect(&button, -1, -1);
     // A pressed caption sits 2 pixels right and 2 down of a raised one.
     const int shift = pressed ? 0 : KwScale(kRaisedShift, dpi);
-    SetTextColor(dc, h.data->textColor);
-    SetBkColor(dc, h.data->backColor);
+    SetTextColor(dc, TextColour(h.data));
+    SetBkColor(dc, BackColour(h.data));
     KwTextOut(dc, button.left + offset - shift, button.top - shift, ETO_OPAQUE | ETO_CLIPPED, &button, text, length);
     LocalUnlock(column.text);
 }
@@ -604,11 +640,49 @@ LRESULT Header_Destroy(HWND hwnd)
     return 0;
 }
 
+// ---------------------------------------------------------------------------
+// Accessibility: a list of column headers, each named by its caption and
+// located at its button.
+// ---------------------------------------------------------------------------
+
+LONG Header_ColumnCount(HWND hwnd)
+{
+    return HeaderLock(hwnd).count;
+}
+
+void Header_ColumnName(HWND hwnd, LONG part, std::string& text)
+{
+    const HeaderLock h(hwnd);
+    const HeaderColumn* column = part >= 1 ? h.Column(static_cast<WPARAM>(part - 1)) : nullptr;
+    const char* caption = column ? static_cast<const char*>(LocalLock(column->text)) : nullptr;
+    if (!caption) return;
+    text = caption;
+    LocalUnlock(column->text);
+}
+
+bool Header_ColumnRect(HWND hwnd, LONG part, RECT* rect)
+{
+    const HeaderLock h(hwnd);
+    if (part < 1 || part > h.count) return false;
+    RECT client;
+    GetClientRect(hwnd, &client);
+    *rect = ColumnButton(h, client, part - 1);
+    return true;
+}
+
+constexpr KwAccessInfo kAccess = {ROLE_SYSTEM_LIST, Header_ColumnName, nullptr, nullptr, nullptr, nullptr,
+                                  ROLE_SYSTEM_COLUMNHEADER, Header_ColumnCount, Header_ColumnRect};
+
 LRESULT CALLBACK HeaderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_CREATE: return Header_Create(hwnd, reinterpret_cast<const CREATESTRUCTA*>(lParam));
     case WM_DESTROY: return Header_Destroy(hwnd);
+    // The header's data is gone by now; the default handling follows.
+    case WM_NCDESTROY: KwForgetAccessible(hwnd); break;
+    case WM_GETOBJECT: return KwAnswerGetObject(hwnd, wParam, lParam, kAccess);
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE: InvalidateRect(hwnd, nullptr, TRUE); return 0;
     }
 
     HeaderLock h(hwnd);

@@ -10,12 +10,17 @@
  * handles, and whoever paints next makes them again, so no window ever
  * draws with a deleted object. They are made for one DPI; a window of
  * another DPI makes them again for its own before it paints.
+ *
+ * A screen reader reads the bar as a status bar whose panes are static
+ * texts named by what they show, and an "SText" window as a static text.
  */
 #include <cstdarg>
 #include <cstdio>
 
+#include "accessible.h"
 #include "chores.h"
 #include "classes.h"
+#include "contrast.h"
 #include "dpimetrics.h"
 #include "kwctrl32.h"
 #include "widetext.h"
@@ -112,20 +117,6 @@ HWND StatusChild(HWND bar, int id)
     return IsWindow(shared) ? shared : nullptr;
 }
 
-// Formats into a 255-byte block, cutting longer texts between whole
-// characters, hands the result to the child and lets the bar repaint before
-// the caller goes on.
-void UpdateChildText(HWND bar, int id, const char* format, va_list args)
-{
-    LockedGlobalBlock block(kUpdateBlock + kCutSlack);
-    if (!block.text()) return;
-    FormatC(block.text(), block.size(), format, args);
-    HWND child = StatusChild(bar, id);
-    if (child) SetWindowTextA(child, block.text());
-    InvalidateRect(bar, nullptr, FALSE);
-    MyDialogYield(3);
-}
-
 // The child's text, cut between whole characters to the 127 bytes a pane
 // shows.
 using ShownText = char[kMaxShownText + 1 + kCutSlack];
@@ -144,21 +135,101 @@ void FormatClock(const SYSTEMTIME& now, char* text, size_t size)
 }
 
 // ---------------------------------------------------------------------------
-// Painting
+// Panes
 // ---------------------------------------------------------------------------
 
-// One sunken pane from left to right, y = 3 to H - 4, filled with the
-// button face and holding an optional text. It draws on the bar's own
-// device context, not the paint context, so a pane is always drawn whole,
-// whatever part of the bar was invalid.
-void PaintPane(HWND bar, int left, int right, const char* text, bool centred)
+struct Pane {
+    int left, right; // pixels from the bar's left end
+    const char* text;
+    bool centred;
+};
+
+// What the bar shows at one moment, with the texts its panes point at.
+struct PaneLayout {
+    ShownText status;
+    ShownText count;
+    char clock[16];
+    Pane panes[5];
+    int paneCount;
+};
+
+// The panes of the bar from left to right: the status text; "Total" and the
+// count while there is a count; "Time" and the clock, read now. Their edges
+// are 96-DPI pixels from the bar's left and right ends, scaled.
+void LayOutPanes(HWND bar, PaneLayout& layout)
+{
+    RECT client;
+    GetClientRect(bar, &client);
+    const int w = client.right;
+    const UINT dpi = KwWindowDpi(bar);
+    const auto px = [dpi](int value) { return KwScale(value, dpi); };
+
+    ReadChildText(StatusChild(bar, IDC_STATUSTEXT), layout.status);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    FormatClock(now, layout.clock, sizeof layout.clock);
+    Pane* pane = layout.panes;
+    if (ReadChildText(StatusChild(bar, IDC_STATUSCOUNT), layout.count) > 0) {
+        *pane++ = {px(4), w - px(192), layout.status, false};
+        *pane++ = {w - px(190), w - px(154), "Total", false};
+        *pane++ = {w - px(152), w - px(112), layout.count, false};
+    } else {
+        *pane++ = {px(4), w - px(112), layout.status, false};
+    }
+    *pane++ = {w - px(110), w - px(70), "Time", false};
+    *pane++ = {w - px(68), w - px(5), layout.clock, true};
+    layout.paneCount = static_cast<int>(pane - layout.panes);
+}
+
+// A pane's sunken frame: y = 3 to H - 4.
+RECT PaneFrame(HWND bar, const Pane& pane)
 {
     const UINT dpi = KwWindowDpi(bar);
     RECT client;
     GetClientRect(bar, &client);
+    return {pane.left, KwScale(3, dpi), pane.right, client.bottom - KwScale(4, dpi)};
+}
+
+// Formats into a 255-byte block, cutting longer texts between whole
+// characters, hands the result to the child and lets the bar repaint before
+// the caller goes on. A screen reader hears of the pane's new text.
+void UpdateChildText(HWND bar, int id, const char* format, va_list args)
+{
+    LockedGlobalBlock block(kUpdateBlock + kCutSlack);
+    if (!block.text()) return;
+    FormatC(block.text(), block.size(), format, args);
+    HWND child = StatusChild(bar, id);
+    if (child) {
+        const HWND owner = GetParent(child);
+        PaneLayout before;
+        LayOutPanes(owner, before);
+        SetWindowTextA(child, block.text());
+        PaneLayout after;
+        LayOutPanes(owner, after);
+        // The count's pane is the third while there is a count; its coming
+        // or going reorders the panes.
+        if (before.paneCount != after.paneCount)
+            KwRaiseEvent(owner, EVENT_OBJECT_REORDER);
+        else
+            KwRaiseEvent(owner, EVENT_OBJECT_NAMECHANGE, id == IDC_STATUSTEXT ? 1 : 3);
+    }
+    InvalidateRect(bar, nullptr, FALSE);
+    MyDialogYield(3);
+}
+
+// ---------------------------------------------------------------------------
+// Painting
+// ---------------------------------------------------------------------------
+
+// One sunken pane, filled with the button face and holding its text. It
+// draws on the bar's own device context, not the paint context, so a pane
+// is always drawn whole, whatever part of the bar was invalid.
+void PaintPane(HWND bar, const Pane& shown)
+{
+    const UINT dpi = KwWindowDpi(bar);
     HDC dc = GetDC(bar);
     if (!dc) return;
-    RECT pane = {left, KwScale(3, dpi), right, client.bottom - KwScale(4, dpi)};
+    RECT pane = PaneFrame(bar, shown);
     {
         SystemPen highlight(COLOR_BTNHIGHLIGHT);
         SystemPen shadow(COLOR_BTNSHADOW);
@@ -176,44 +247,67 @@ void PaintPane(HWND bar, int left, int right, const char* text, bool centred)
     DeleteObject(face);
     pane.bottom += 1;
 
-    if (text) {
-        if (!centred) pane.left += KwScale(2, dpi);
-        const int oldMode = SetBkMode(dc, TRANSPARENT);
-        SelectedObject font(dc, tools.font);
-        KwDrawText(dc, text, -1, &pane, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | (centred ? DT_CENTER : 0));
-        SetBkMode(dc, oldMode);
-    }
+    if (!shown.centred) pane.left += KwScale(2, dpi);
+    const int oldMode = SetBkMode(dc, TRANSPARENT);
+    // The context's own black outside a high-contrast scheme.
+    const COLORREF oldInk = SetTextColor(dc, KwSchemeColour(GetTextColor(dc), COLOR_BTNTEXT));
+    SelectedObject font(dc, tools.font);
+    KwDrawText(dc, shown.text, -1, &pane,
+               DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | (shown.centred ? DT_CENTER : 0));
+    SetTextColor(dc, oldInk);
+    SetBkMode(dc, oldMode);
     ReleaseDC(bar, dc);
 }
 
 void PaintAllPanes(HWND bar)
 {
     EnsureTools(bar);
-    RECT client;
-    GetClientRect(bar, &client);
-    const int w = client.right;
-    // Pane edges in 96-DPI pixels from the bar's left and right ends.
-    const UINT dpi = KwWindowDpi(bar);
-    const auto px = [dpi](int value) { return KwScale(value, dpi); };
-
-    ShownText status;
-    ShownText count;
-    ReadChildText(StatusChild(bar, IDC_STATUSTEXT), status);
-    if (ReadChildText(StatusChild(bar, IDC_STATUSCOUNT), count) > 0) {
-        PaintPane(bar, px(4), w - px(192), status, false);
-        PaintPane(bar, w - px(190), w - px(154), "Total", false);
-        PaintPane(bar, w - px(152), w - px(112), count, false);
-    } else {
-        PaintPane(bar, px(4), w - px(112), status, false);
-    }
-
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    char clock[16];
-    FormatClock(now, clock, sizeof clock);
-    PaintPane(bar, w - px(110), w - px(70), "Time", false);
-    PaintPane(bar, w - px(68), w - px(5), clock, true);
+    PaneLayout layout;
+    LayOutPanes(bar, layout);
+    for (int i = 0; i < layout.paneCount; ++i) PaintPane(bar, layout.panes[i]);
 }
+
+// ---------------------------------------------------------------------------
+// Accessibility
+// ---------------------------------------------------------------------------
+
+LONG Status_PaneCount(HWND bar)
+{
+    PaneLayout layout;
+    LayOutPanes(bar, layout);
+    return layout.paneCount;
+}
+
+// A pane is named by its text as shown, without the clock's leading blank.
+void Status_PaneName(HWND bar, LONG part, std::string& text)
+{
+    PaneLayout layout;
+    LayOutPanes(bar, layout);
+    if (part < 1 || part > layout.paneCount) return;
+    const char* shown = layout.panes[part - 1].text;
+    while (*shown == ' ') ++shown;
+    text = shown;
+}
+
+bool Status_PaneRect(HWND bar, LONG part, RECT* rect)
+{
+    PaneLayout layout;
+    LayOutPanes(bar, layout);
+    if (part < 1 || part > layout.paneCount) return false;
+    *rect = PaneFrame(bar, layout.panes[part - 1]);
+    return true;
+}
+
+constexpr KwAccessInfo kBarAccess = {ROLE_SYSTEM_STATUSBAR, Status_PaneName, nullptr, KwReadOnlyState, nullptr, nullptr,
+                                     ROLE_SYSTEM_STATICTEXT, Status_PaneCount, Status_PaneRect};
+
+constexpr KwAccessInfo kTextAccess = {
+    ROLE_SYSTEM_STATICTEXT,
+    [](HWND window, LONG, std::string& text) {
+        ShownText shown;
+        text.assign(shown, static_cast<size_t>(ReadChildText(window, shown)));
+    },
+    nullptr, KwReadOnlyState};
 
 // ---------------------------------------------------------------------------
 // The status bar
@@ -271,6 +365,7 @@ LRESULT Text_SetText(HWND window, WPARAM wParam, LPARAM lParam)
     const LRESULT result = DefWindowProcA(window, WM_SETTEXT, wParam, lParam);
     InvalidateRect(window, nullptr, TRUE);
     UpdateWindow(window);
+    KwRaiseEvent(window, EVENT_OBJECT_NAMECHANGE);
     return result;
 }
 
@@ -323,7 +418,13 @@ LRESULT WINAPI statusWndProc(HWND bar, UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     case WM_SIZE: Status_Size(bar, LOWORD(lParam), HIWORD(lParam)); break;
     case WM_PAINT: Status_Paint(bar); break;
-    case WM_SYSCOLORCHANGE: CreateTools(KwWindowDpi(bar)); break;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        CreateTools(KwWindowDpi(bar));
+        InvalidateRect(bar, nullptr, TRUE);
+        break;
+    case WM_GETOBJECT: return KwAnswerGetObject(bar, wParam, lParam, kBarAccess);
+    case WM_NCDESTROY: KwForgetAccessible(bar); break;
     // The window's DPI changed: font and height follow it.
     case WM_DPICHANGED_AFTERPARENT:
         CreateTools(KwWindowDpi(bar));
@@ -344,6 +445,13 @@ LRESULT WINAPI fnText(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_PAINT: PaintWindow(window, PaintText); return 0;
     // Never erased: the bar's panes show through.
     case WM_ERASEBKGND: return 0;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        CreateTools(KwWindowDpi(window));
+        InvalidateRect(window, nullptr, FALSE);
+        return 0;
+    case WM_GETOBJECT: return KwAnswerGetObject(window, wParam, lParam, kTextAccess);
+    case WM_NCDESTROY: KwForgetAccessible(window); return DefWindowProcA(window, msg, wParam, lParam);
     default: return DefWindowProcA(window, msg, wParam, lParam);
     }
 }

@@ -2,12 +2,15 @@
  * "KWTimeDisplay": the moment the window was created, in big cyan digits
  * (hours, minutes, am or pm) over a smaller red date line, on a black panel
  * inside a sunken frame. The moment is never updated; command messages go
- * on to the parent.
+ * on to the parent. In a high-contrast scheme it paints in the window
+ * colours instead; a screen reader reads it as a static text.
  */
 #include <cstdio>
 
+#include "accessible.h"
 #include "chores.h"
 #include "classes.h"
+#include "contrast.h"
 #include "dpimetrics.h"
 #include "kwctrl32.h"
 #include "widetext.h"
@@ -106,8 +109,8 @@ void TimeDisplay_Draw(const TimeDisplayData& data, HDC dc, const RECT& client, U
     const int height = client.bottom;
     const int split = 2 * height / 3;
 
-    SetTextColor(dc, kTimeColor);
-    SetBkColor(dc, kGround);
+    SetTextColor(dc, KwSchemeColour(kTimeColor, COLOR_WINDOWTEXT));
+    SetBkColor(dc, KwSchemeColour(kGround, COLOR_WINDOW));
     KwFillOpaque(dc, &client);
     DrawSunkenFrame(dc, width, height);
 
@@ -120,7 +123,7 @@ void TimeDisplay_Draw(const TimeDisplayData& data, HDC dc, const RECT& client, U
 
     FormatDate(data.moment, text, sizeof text);
     SelectObject(dc, data.dateFont);
-    SetTextColor(dc, kDateColor);
+    SetTextColor(dc, KwSchemeColour(kDateColor, COLOR_WINDOWTEXT));
     size = TextSize(dc, text);
     DrawCentred(dc, text, size, width, height - size.cy - KwScale(kDateBottom, dpi), client);
     SelectObject(dc, oldFont);
@@ -201,6 +204,22 @@ LRESULT TimeDisplay_Destroy(HWND hwnd)
     return 0;
 }
 
+// Named by what it shows: "9:07am Monday 7 December 2026".
+void TimeDisplay_Name(HWND hwnd, LONG, std::string& text)
+{
+    LockedData data(DataHandle(hwnd));
+    if (!data) return;
+    char time[64];
+    char date[64];
+    FormatTime(data->moment, time, sizeof time);
+    FormatDate(data->moment, date, sizeof date);
+    text = time + (time[0] == ' ' ? 1 : 0);
+    text += ' ';
+    text += date;
+}
+
+constexpr KwAccessInfo kAccess = {ROLE_SYSTEM_STATICTEXT, TimeDisplay_Name, nullptr, KwReadOnlyState};
+
 LRESULT CALLBACK TimeDisplayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -208,9 +227,12 @@ LRESULT CALLBACK TimeDisplayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     case WM_PAINT: return TimeDisplay_Paint(hwnd);
     case WM_ERASEBKGND: return 0; // painting fills the whole client area
     case WM_COMMAND: SendMessageA(GetParent(hwnd), WM_COMMAND, wParam, lParam); return 0;
-    case WM_NCDESTROY: return TimeDisplay_Destroy(hwnd);
+    case WM_NCDESTROY: KwForgetAccessible(hwnd); return TimeDisplay_Destroy(hwnd);
     case WM_DPICHANGED_AFTERPARENT: return TimeDisplay_DpiChanged(hwnd);
     case WM_GETFONT: return TimeDisplay_GetFont(hwnd);
+    case WM_GETOBJECT: return KwAnswerGetObject(hwnd, wParam, lParam, kAccess);
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE: InvalidateRect(hwnd, nullptr, FALSE); return 0;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }

@@ -8,8 +8,10 @@
  */
 #include <initializer_list>
 
+#include "accessible.h"
 #include "chores.h"
 #include "classes.h"
+#include "contrast.h"
 #include "dpimetrics.h"
 #include "kwctrl32.h"
 #include "widetext.h"
@@ -287,11 +289,14 @@ void Tip_Show(HWND tip, LPARAM pointer)
     while (y < 0) y += step;
 
     SetWindowPos(tip, HWND_TOPMOST, x, y + KwScale(kTipDown, dpi), 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    KwRaiseEvent(tip, EVENT_OBJECT_SHOW);
 }
 
 void Tip_Hide(HWND tip)
 {
-    if (IsWindowVisible(tip)) ShowWindow(tip, SW_HIDE);
+    if (!IsWindowVisible(tip)) return;
+    ShowWindow(tip, SW_HIDE);
+    KwRaiseEvent(tip, EVENT_OBJECT_HIDE);
 }
 
 // A black frame filled with the info background, the text at (6, 3) and a
@@ -306,8 +311,11 @@ void Tip_Paint(HWND tip, HDC dc)
     const UINT dpi = KwWindowDpi(tip);
     HBRUSH brush = CreateSolidBrush(GetSysColor(COLOR_INFOBK));
     HFONT font = MakeTipFont(dpi);
+    // The frame and shadow are black; in a high-contrast scheme they take
+    // the tip's text colour.
+    HPEN pen = CreatePen(PS_SOLID, 1, KwSchemeColour(RGB(0, 0, 0), COLOR_INFOTEXT));
     HGDIOBJ oldBrush = SelectObject(dc, brush);
-    HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
+    HGDIOBJ oldPen = SelectObject(dc, pen);
     const COLORREF oldText = SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
     Rectangle(dc, 0, 0, w - 1, h - 1);
 
@@ -328,8 +336,18 @@ void Tip_Paint(HWND tip, HDC dc)
     SelectObject(dc, oldPen);
     SelectObject(dc, oldBrush);
     DeleteObject(brush);
+    DeleteObject(pen);
     DeleteObject(font);
 }
+
+// A tool tip named by the text it shows.
+void Tip_Name(HWND tip, LONG, std::string& text)
+{
+    TipText shown;
+    text.assign(shown, static_cast<size_t>(ReadTipText(tip, shown)));
+}
+
+constexpr KwAccessInfo kAccess = {ROLE_SYSTEM_TOOLTIP, Tip_Name};
 
 LRESULT CALLBACK TipProc(HWND tip, UINT msg, WPARAM wParam, LPARAM lParam)
 {
@@ -339,6 +357,10 @@ LRESULT CALLBACK TipProc(HWND tip, UINT msg, WPARAM wParam, LPARAM lParam)
     // The tip never takes the mouse: clicks fall through to what lies below.
     case WM_NCHITTEST: return HTTRANSPARENT;
     case WM_DPICHANGED: Tip_DpiChanged(tip, reinterpret_cast<const RECT*>(lParam)); return 0;
+    case WM_GETOBJECT: return KwAnswerGetObject(tip, wParam, lParam, kAccess);
+    case WM_NCDESTROY: KwForgetAccessible(tip); return DefWindowProcA(tip, msg, wParam, lParam);
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE: InvalidateRect(tip, nullptr, TRUE); return 0;
     case TIPM_SHOW:
         if (wParam)
             Tip_Show(tip, lParam);

@@ -4,11 +4,15 @@
  * It never shows its window title (a dialog template's placeholder text is
  * ignored), sends its parent nothing, and paints only the cells behind its
  * text: the rest of its client area shows whatever lies under it.
+ * A click gives it the focus; Space and Enter open the link, and the menu
+ * key and Shift+F10 open its menu. A screen reader reads it as a link.
  */
 #include <cstring>
 
+#include "accessible.h"
 #include "chores.h"
 #include "classes.h"
+#include "contrast.h"
 #include "dpimetrics.h"
 #include "kwctrl32.h"
 #include "widetext.h"
@@ -116,13 +120,19 @@ void URL_Destroy(HWND window)
     GlobalFree(block);
 }
 
+bool ShowsFocus(HWND window)
+{
+    return GetFocus() == window && !(SendMessageA(window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
+}
+
 void URL_Paint(HWND window)
 {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
     LockedData data(window);
     if (dc && data) {
-        SetTextColor(dc, data->pressed ? kPressedColour : kNormalColour);
+        // In a high-contrast scheme a link takes the scheme's link colour.
+        SetTextColor(dc, KwSchemeColour(data->pressed ? kPressedColour : kNormalColour, COLOR_HOTLIGHT));
         char line[kPaintSize];
         KwCopyWhole(line, data->text, sizeof line);
         // The background mode stays opaque: the cells behind the characters
@@ -132,13 +142,48 @@ void URL_Paint(HWND window)
         RECT client;
         GetClientRect(window, &client);
         KwDrawText(dc, line, -1, &client, DT_WORDBREAK);
+        // The focus rectangle lies on the text's own cells, which the next
+        // paint covers again.
+        if (ShowsFocus(window)) {
+            RECT text = client;
+            KwDrawText(dc, line, -1, &text, DT_WORDBREAK | DT_CALCRECT);
+            DrawFocusRect(dc, &text);
+        }
         if (previousFont) SelectObject(dc, previousFont);
     }
     EndPaint(window, &ps);
 }
 
+// The focus rectangle comes or goes: what lies under the control is drawn
+// again first, since the control paints only its text's cells.
+void URL_FocusChanged(HWND window)
+{
+    RECT area;
+    GetWindowRect(window, &area);
+    const HWND parent = GetParent(window);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&area), 2);
+    if (parent) InvalidateRect(parent, &area, TRUE);
+    InvalidateRect(window, nullptr, FALSE);
+}
+
+// Opens the link through the shell, as a click does.
+void URL_Open(HWND window)
+{
+    char link[kLinkSize] = "";
+    {
+        LockedData data(window);
+        if (!data) return;
+        KwCopyWhole(link, data->link, sizeof link);
+    }
+    // The block is unlocked before the shell runs: it may dispatch messages,
+    // and this window could be gone by the time it returns.
+    if (link[0]) ShellExecuteA(window, "open", link, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
 void URL_Press(HWND window)
 {
+    if (!LockedData(window)) return;
+    SetFocus(window);
     LockedData data(window);
     if (!data) return;
     SetCapture(window);
@@ -148,7 +193,7 @@ void URL_Press(HWND window)
 
 void URL_Release(HWND window, LPARAM position)
 {
-    char link[kLinkSize] = "";
+    bool open = false;
     {
         LockedData data(window);
         if (!data) return;
@@ -158,28 +203,78 @@ void URL_Release(HWND window, LPARAM position)
         // opens nothing.
         POINT point = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
         ClientToScreen(window, &point);
-        if (WindowFromPoint(point) == window) KwCopyWhole(link, data->link, sizeof link);
+        open = WindowFromPoint(point) == window;
         data->pressed = 0;
     }
-    // The block is unlocked before the shell runs: it may dispatch messages,
-    // and this window could be gone by the time it returns.
-    if (link[0]) ShellExecuteA(window, "open", link, nullptr, nullptr, SW_SHOWNORMAL);
+    if (open) URL_Open(window);
     ReleaseCapture();
     InvalidateRect(window, nullptr, FALSE);
 }
 
-void URL_ContextMenu(HWND window)
+// The menu at a screen point: the pointer's for a right click, the
+// control's top left corner when it came from the keyboard.
+void URL_ContextMenu(HWND window, POINT at)
 {
     // An inert control (one without data) offers no menu.
     if (!LockedData(window)) return;
     HMENU menu = CreatePopupMenu();
     if (!menu) return;
     AppendMenuA(menu, MF_STRING, IDM_COPYLINK, "Copy Link");
+    // Choosing the entry sends this window WM_COMMAND IDM_COPYLINK.
+    TrackPopupMenu(menu, TPM_RIGHTBUTTON, at.x, at.y, 0, window, nullptr);
+    DestroyMenu(menu);
+}
+
+void URL_MenuAtPointer(HWND window)
+{
     POINT cursor;
     GetCursorPos(&cursor);
-    // Choosing the entry sends this window WM_COMMAND IDM_COPYLINK.
-    TrackPopupMenu(menu, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
-    DestroyMenu(menu);
+    URL_ContextMenu(window, cursor);
+}
+
+void URL_MenuFromKeyboard(HWND window)
+{
+    POINT corner = {0, 0};
+    ClientToScreen(window, &corner);
+    URL_ContextMenu(window, corner);
+}
+
+// WM_CONTEXTMENU: lParam -1 when the keyboard asked for the menu.
+void URL_MenuAt(HWND window, LPARAM where)
+{
+    if (where == -1)
+        URL_MenuFromKeyboard(window);
+    else
+        URL_ContextMenu(window, {GET_X_LPARAM(where), GET_Y_LPARAM(where)});
+}
+
+bool IsMenuKey(UINT message, WPARAM key)
+{
+    if (message == WM_KEYDOWN || message == WM_KEYUP) return key == VK_APPS;
+    return key == VK_F10 && (GetKeyState(VK_SHIFT) & 0x8000);
+}
+
+// Space and Enter open the link; the menu key and Shift+F10 open the menu
+// (their key-up is swallowed, so that no second menu comes from the
+// default handling).
+LRESULT URL_Key(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (IsMenuKey(message, wParam)) {
+        if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) URL_MenuFromKeyboard(window);
+        return 0;
+    }
+    if (message == WM_KEYDOWN && (wParam == VK_RETURN || wParam == VK_SPACE)) {
+        URL_Open(window);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Enter reaches the link instead of pressing the dialog's default button.
+LRESULT URL_DialogCode(LPARAM message)
+{
+    const MSG* m = reinterpret_cast<const MSG*>(message);
+    return m && m->message == WM_KEYDOWN && m->wParam == VK_RETURN ? DLGC_WANTMESSAGE : 0;
 }
 
 void URL_Command(HWND window, WPARAM wParam)
@@ -201,6 +296,22 @@ void URL_SetLink(HWND window, LPARAM lParam)
     if (data && lParam) SetLink(data.get(), reinterpret_cast<const char*>(lParam));
 }
 
+// A link named by the text it shows, whose value is its target; "Jump"
+// opens it.
+void URL_AccessText(HWND window, bool target, std::string& text)
+{
+    LockedData data(window);
+    if (data) text = target ? data->link : data->text;
+}
+
+constexpr KwAccessInfo kAccess = {
+    ROLE_SYSTEM_LINK,
+    [](HWND window, LONG, std::string& text) { URL_AccessText(window, false, text); },
+    [](HWND window, LONG, std::string& text) { URL_AccessText(window, true, text); },
+    [](HWND, LONG, LONG standard) -> LONG { return standard | STATE_SYSTEM_LINKED; },
+    "Jump",
+    [](HWND window, LONG) { URL_Open(window); }};
+
 LRESULT CALLBACK URLProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -209,10 +320,30 @@ LRESULT CALLBACK URLProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     case WM_ERASEBKGND:    return 0;
     case WM_LBUTTONDOWN:   URL_Press(window); return 0;
     case WM_LBUTTONUP:     URL_Release(window, lParam); return 0;
-    case WM_RBUTTONDOWN:   URL_ContextMenu(window); return 0;
+    case WM_RBUTTONDOWN:   URL_MenuAtPointer(window); return 0;
+    // The menu came with the press: no second one from WM_CONTEXTMENU.
+    case WM_RBUTTONUP:     return 0;
+    case WM_CONTEXTMENU:   URL_MenuAt(window, lParam); return 0;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:      return URL_Key(window, message, wParam, lParam);
+    case WM_GETDLGCODE:    return URL_DialogCode(lParam);
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:     URL_FocusChanged(window); return 0;
+    case WM_UPDATEUISTATE:
+        DefWindowProcA(window, message, wParam, lParam);
+        URL_FocusChanged(window);
+        return 0;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE: InvalidateRect(window, nullptr, FALSE); return 0;
+    case WM_GETOBJECT:     return KwAnswerGetObject(window, wParam, lParam, kAccess);
     case WM_COMMAND:       URL_Command(window, wParam); return 0;
     case WM_MOUSEMOVE:     return 0;
-    case WM_NCDESTROY:     URL_Destroy(window); return 0;
+    case WM_NCDESTROY:
+        KwForgetAccessible(window);
+        URL_Destroy(window);
+        return 0;
     case URLM_SETLINK:     URL_SetLink(window, lParam); return 0;
     case WM_DPICHANGED_AFTERPARENT: URL_DpiChanged(window); return 0;
     case WM_GETFONT:       return URL_GetFont(window);

@@ -40,6 +40,7 @@ PeImage LoadBinary(const char* name)
 const std::set<std::string> kSystemDlls = {
     "kernel32.dll", "user32.dll",  "gdi32.dll",    "advapi32.dll", "shell32.dll",
     "comdlg32.dll", "winmm.dll",   "shlwapi.dll",  "msvcrt.dll",   "ole32.dll",    "oleaut32.dll",
+    "oleacc.dll",
 };
 
 void ExpectOnlyImports(const PeImage& image, std::set<std::string> allowed)
