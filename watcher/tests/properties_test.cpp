@@ -5,8 +5,10 @@
 // steps inside it; a step that returns false is tried again at the next
 // tick, which is how a step waits for a window.
 #include <windows.h>
+#include <oleacc.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -328,4 +330,67 @@ TEST_F(PropertiesTest, ScreenshotShowsTheFourBrowseButtons)
                        }
                    }),
                    Press(IDCANCEL)});
+}
+
+TEST_F(PropertiesTest, TabReachesEveryBrowseButtonAndKeysPressIt)
+{
+    CoInitialize(nullptr);
+    const struct {
+        int id;
+        const char* name;
+    } buttons[] = {{IDC_PROP_BROWSE_CLIENT, "Browse for the mail client"},
+                   {IDC_PROP_BROWSE_MAILDIR, "Browse for the new-mail directory"},
+                   {IDC_PROP_BROWSE_VIEWER, "Browse for the viewer"},
+                   {IDC_PROP_BROWSE_SOUND, "Browse for the sound"}};
+    std::vector<HWND> reached;
+    // Each Tab goes through the dialog's own loop, as a key would.
+    const Step tab = [&](HWND properties) {
+        reached.push_back(GetFocus());
+        return PostMessageA(GetFocus() ? GetFocus() : properties, WM_KEYDOWN, VK_TAB, 0) != FALSE;
+    };
+    const auto keys = [](WPARAM key) {
+        return [key](HWND) {
+            PostMessageA(GetFocus(), WM_KEYDOWN, key, 0);
+            return PostMessageA(GetFocus(), WM_KEYUP, key, 0) != FALSE;
+        };
+    };
+    std::vector<Step> steps(20, tab);
+    steps.push_back(Check([&](HWND properties) {
+        for (const auto& button : buttons) {
+            HWND window = GetDlgItem(properties, button.id);
+            EXPECT_NE(std::find(reached.begin(), reached.end(), window), reached.end()) << button.name;
+            IAccessible* object = nullptr;
+            ASSERT_EQ(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                                 reinterpret_cast<void**>(&object)),
+                      S_OK);
+            VARIANT self;
+            self.vt = VT_I4;
+            self.lVal = CHILDID_SELF;
+            BSTR name = nullptr;
+            object->get_accName(self, &name);
+            char text[128] = {};
+            WideCharToMultiByte(CP_ACP, 0, name, -1, text, sizeof text, nullptr, nullptr);
+            EXPECT_STREQ(text, button.name);
+            SysFreeString(name);
+            object->Release();
+            // The same name shows as the button's tool tip.
+            HWND tip = static_cast<HWND>(GetPropA(window, MAKEINTATOM(TIPPROP_TIPWND)));
+            char tipText[128] = {};
+            GetWindowTextA(tip, tipText, sizeof tipText);
+            EXPECT_STREQ(tipText, button.name);
+        }
+        SetFocus(GetDlgItem(properties, IDC_PROP_BROWSE_VIEWER));
+    }));
+    // Enter and Space press the focused browse button.
+    steps.push_back(keys(VK_RETURN));
+    steps.push_back(Inside("Select Mail Viewer", [](HWND dialog, HWND) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); }));
+    steps.push_back([](HWND properties) {
+        return !FindDialog("Select Mail Viewer") && SetFocus(GetDlgItem(properties, IDC_PROP_BROWSE_SOUND));
+    });
+    steps.push_back(keys(VK_SPACE));
+    steps.push_back(Inside("Select Sound File", [](HWND dialog, HWND) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); }));
+    steps.push_back([](HWND) { return !FindDialog("Select Sound File"); });
+    steps.push_back(Press(IDCANCEL));
+    RunProperties(steps);
+    CoUninitialize();
 }
