@@ -351,3 +351,36 @@ TEST(CalendarResources, NavigatingAYearLeavesNoGdiObjects)
     EXPECT_EQ(before.gdi.total, after.gdi.total) << before.DescribeChange(after);
     EXPECT_EQ(before.user.total, after.user.total) << before.DescribeChange(after);
 }
+
+TEST(CalendarKeys, KeysMoveTheDayAcrossMonthAndYearEndsAndTellTheParent)
+{
+    Calendar cal;
+    const struct {
+        WPARAM key;
+        const char* from;
+        const char* to;
+    } moves[] = {
+        {VK_LEFT, "2024-03-01", "2024-02-29"},  {VK_RIGHT, "2024-12-31", "2025-01-01"},
+        {VK_UP, "2025-01-03", "2024-12-27"},    {VK_DOWN, "2023-02-25", "2023-03-04"},
+        {VK_PRIOR, "2024-03-31", "2024-02-29"}, {VK_NEXT, "2024-12-15", "2025-01-15"},
+        {VK_HOME, "2024-06-17", "2024-06-01"},  {VK_END, "2024-02-10", "2024-02-29"},
+    };
+    for (const auto& move : moves) {
+        int y, m, d;
+        sscanf(move.from, "%d-%d-%d", &y, &m, &d);
+        cal.Set(y, m, d);
+        cal.Notices();
+        EXPECT_EQ(cal.Send(WM_KEYDOWN, move.key), 0);
+        EXPECT_EQ(cal.Shown(), move.to) << move.from;
+        // The parent hears of the day as a click tells it; the bar shows
+        // the month the day is in.
+        EXPECT_EQ(cal.Notices(), Dates{move.to}) << move.from;
+        EXPECT_EQ(SendMessageA(cal.hwnd, WM_GETDLGCODE, 0, 0), DLGC_WANTARROWS);
+    }
+    // The bar follows a move into another month: a click on its next-month
+    // arrow now steps from there.
+    cal.Set(2024, 1, 31);
+    cal.Send(WM_KEYDOWN, VK_RIGHT);
+    SendMessageA(cal.bar, WM_LBUTTONDOWN, 0, MAKELPARAM(280, 5));
+    EXPECT_EQ(cal.Shown().substr(0, 7), "2024-03");
+}

@@ -1,6 +1,8 @@
 // The hyperlink control driven by mouse messages on a visible control: the
 // link it opens (the stand-in program, which logs each start), the
 // clipboard after "Copy Link", and its text colours on the screen.
+#include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -90,12 +92,12 @@ TEST_F(LinkTest, CopyLinkPutsTheLinkBesideOtherFormats)
     EXPECT_EQ(ClipCopy(link, ""), 0);
 }
 
-TEST_F(LinkTest, RightClickMenuCopiesTheLink)
+// Opens the link's menu with `open` and chooses its entry: the menu tracks
+// inside the call, so another thread reads its entry and chooses it with
+// keys (repeated, since keys that come before the menu is ready are lost).
+// Returns the entry's text.
+std::string ChooseFromMenu(const std::function<void()>& open)
 {
-    SetLink("http://example.com/menu");
-    // The menu tracks inside the right click: another thread reads its entry
-    // and chooses it with keys (repeated, since keys that come before the
-    // menu is ready are lost).
     char item[32] = {};
     std::thread chooser([&] {
         for (int i = 0; i < 200; ++i, Sleep(20)) {
@@ -108,11 +110,59 @@ TEST_F(LinkTest, RightClickMenuCopiesTheLink)
             PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
         }
     });
-    Send(WM_RBUTTONDOWN, 20);
+    open();
     chooser.join();
     wintest::PumpPending();  // the chosen command comes posted
-    EXPECT_STREQ(item, "Copy Link");
+    return item;
+}
+
+TEST_F(LinkTest, RightClickMenuCopiesTheLink)
+{
+    SetLink("http://example.com/menu");
+    EXPECT_EQ(ChooseFromMenu([&] { Send(WM_RBUTTONDOWN, 20); }), "Copy Link");
     EXPECT_EQ(ClipboardText(), "http://example.com/menu");
+}
+
+TEST_F(LinkTest, KeyboardReachesTheLinkOpensItAndItsMenu)
+{
+    // A click gives the link the focus; in a dialog, Enter reaches it.
+    Send(WM_LBUTTONDOWN, 20);
+    Send(WM_LBUTTONUP, -300);
+    EXPECT_EQ(GetFocus(), link);
+    MSG enter = {link, WM_KEYDOWN, VK_RETURN, 0, 0, {0, 0}};
+    EXPECT_EQ(SendMessageA(link, WM_GETDLGCODE, VK_RETURN, LPARAM(&enter)), DLGC_WANTMESSAGE);
+
+    // The menu key, Shift+F10 and WM_CONTEXTMENU from the keyboard open the
+    // menu.
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    const auto shiftF10 = [&] {
+        BYTE shifted[256];
+        memcpy(shifted, keys, sizeof shifted);
+        shifted[VK_SHIFT] = 0x80;
+        SetKeyboardState(shifted);
+        SendMessageA(link, WM_SYSKEYDOWN, VK_F10, 0);
+        SetKeyboardState(keys);
+    };
+    const std::function<void()> openers[] = {
+        [&] { SendMessageA(link, WM_KEYDOWN, VK_APPS, 0); },
+        shiftF10,
+        [&] { SendMessageA(link, WM_CONTEXTMENU, WPARAM(link), -1); },
+    };
+    for (const auto& open : openers) {
+        SetLink("http://example.com/" + std::to_string(&open - openers));
+        EXPECT_EQ(ChooseFromMenu(open), "Copy Link");
+        EXPECT_EQ(ClipboardText(), "http://example.com/" + std::to_string(&open - openers));
+    }
+
+    // Enter and Space open the link.
+    const std::string log = wintest::NewStandInLog("linkkeys");
+    SetEnvironmentVariableA("CORVID_STANDIN_LOG", log.c_str());
+    SetLink(wintest::StandInPath());
+    for (WPARAM key : {VK_RETURN, VK_SPACE}) SendMessageA(link, WM_KEYDOWN, key, 0);
+    EXPECT_TRUE(wintest::WaitForStandInEvent(log, "started", 15000, 0, 2));
+    wintest::PumpFor(1500);
+    for (HWND w; (w = FindWindowA("FRAME", "Corvid Mail")) != nullptr;) SendMessageA(w, WM_CLOSE, 0, 0);
 }
 
 TEST_F(LinkTest, OnlyAReleaseOverTheControlOpensTheLink)
