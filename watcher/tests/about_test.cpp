@@ -1,6 +1,10 @@
 // The About box: its version line tick by tick, its logo on the screen, two
 // boxes open at once, and the box of a running watcher opened from the tray
 // menu and closed the ways a user closes it.
+#include <windows.h>
+#include <oleacc.h>
+
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -196,4 +200,69 @@ TEST(RunningWatcher, AboutBoxOpensFromTheTrayMenuAndClosesByEnterOkAndCaption)
     PostMessageA(box, WM_SYSCOMMAND, SC_CLOSE, 0);  // the caption's close button
     EXPECT_TRUE(closes(box));
     EXPECT_TRUE(IsWindow(tray));
+}
+
+// A screen reader runs in a process of its own: from here, the running
+// watcher's About box and Properties dialog read as their controls are, and
+// Tab takes the focus to the About box's link.
+TEST(RunningWatcher, ScreenReaderInAnotherProcessReadsTheDialogs)
+{
+    CoInitialize(nullptr);
+    MailDirectory mail;
+    stored::WriteUsable(mail.path());
+    wintest::Process watcher = wintest::StartProcess(wintest::ExeDir() + "Tidbell32.exe");
+    struct Ending {
+        wintest::Process& watcher;
+        ~Ending() { wintest::KillProcess(watcher), stored::Clear(); }
+    } ending{watcher};
+    HWND tray = wintest::WaitForWindow(MAIL_WINDOW_CLASS, nullptr, 15000, watcher.pid);
+    ASSERT_TRUE(tray);
+    // Name, value and role of a control, or why they could not be read.
+    const auto read = [](HWND control) {
+        IAccessible* object = nullptr;
+        const HRESULT found = AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                                        reinterpret_cast<void**>(&object));
+        if (FAILED(found) || !object) return "no object: " + std::to_string(found);
+        VARIANT self, role;
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        role.vt = VT_EMPTY;
+        BSTR name = nullptr, value = nullptr;
+        object->get_accName(self, &name);
+        object->get_accValue(self, &value);
+        object->get_accRole(self, &role);
+        char text[512] = {};
+        snprintf(text, sizeof text, "%ld %ls | %ls", role.vt == VT_I4 ? role.lVal : -1L, name ? name : L"",
+                 value ? value : L"");
+        SysFreeString(name);
+        SysFreeString(value);
+        object->Release();
+        return std::string(text);
+    };
+    const auto focusOf = [](HWND box) {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        GetGUIThreadInfo(GetWindowThreadProcessId(box, nullptr), &info);
+        return info.hwndFocus;
+    };
+
+    PostMessageA(tray, WM_COMMAND, IDM_ABOUT, 0);
+    HWND box = wintest::WaitForWindow("#32770", "About Tidbell", 10000, watcher.pid);
+    ASSERT_TRUE(box);
+    wintest::PumpUntil([&] { return focusOf(box) != nullptr; }, 5000);
+    HWND link = GetDlgItem(box, IDC_ABOUT_LINK);
+    EXPECT_EQ(read(link), std::to_string(ROLE_SYSTEM_LINK) + " http://www.kestrel.com | http://www.kestrel.com");
+    PostMessageA(focusOf(box), WM_KEYDOWN, VK_TAB, 1);
+    EXPECT_TRUE(wintest::PumpUntil([&] { return focusOf(box) == link; }, 5000));
+    PostMessageA(box, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(wintest::PumpUntil([&] { return !IsWindow(box); }, 5000));
+
+    PostMessageA(tray, WM_COMMAND, IDM_PROPERTIES, 0);
+    HWND properties = wintest::WaitForWindow("#32770", "Mail Notification Properties", 10000, watcher.pid);
+    ASSERT_TRUE(properties);
+    wintest::PumpUntil([&] { return focusOf(properties) != nullptr; }, 5000);
+    EXPECT_EQ(read(GetDlgItem(properties, IDC_PROP_BROWSE_MAILDIR)),
+              std::to_string(ROLE_SYSTEM_PUSHBUTTON) + " Browse for the new-mail directory | ");
+    PostMessageA(properties, WM_COMMAND, IDCANCEL, 0);
+    CoUninitialize();
 }
