@@ -297,3 +297,22 @@ TEST_F(BmpButtonTest, FacesShowTheImagesEdgesAndFocus)
     FreeLibrary(module);
     DeleteFileA(path.c_str());
 }
+
+TEST_F(BmpButtonTest, FacesFollowTheSystemColoursWhenTheyChange)
+{
+    const std::string path = wintest::ExeDir() + "bmpbutton_colours" + std::to_string(GetCurrentProcessId()) + ".dll";
+    HMODULE module = ModuleWithImage(path);
+    ASSERT_NE(module, nullptr);
+    const KwImageSource source = {module, kImageId};
+    SendMessageA(button, BBM_SETIMAGES, 0, reinterpret_cast<LPARAM>(&source));
+    const int index = COLOR_BTNFACE;
+    const COLORREF saved = GetSysColor(index), changed = RGB(90, 140, 30);
+    SetSysColors(1, &index, &changed);
+    Send(WM_SYSCOLORCHANGE, 0);
+    // The key colour now shows the new face; the image's own black stays.
+    ExpectPixels({{0, 10, changed}, {12, 12, kBlack}});
+    SetSysColors(1, &index, &saved);
+    DestroyWindow(button);
+    FreeLibrary(module);
+    DeleteFileA(path.c_str());
+}
