@@ -249,30 +249,44 @@ void FormatPercent(int percent, char (&label)[8])
     snprintf(label, sizeof label, "%d%%", percent);
 }
 
-void PaintPercentage(HDC dc, const RECT& client, int percent, UINT dpi)
+// The percentage as printed, and the width of the column right of the
+// frame that holds it: 30 pixels at 96 DPI, more where the label in the
+// gauge's font needs more than the column's 26 inside its margins. The font
+// follows the parent's, which need not keep to the 96-DPI proportions, so
+// at larger DPIs a label can outgrow its place; the column then widens and
+// the bar shortens, and the label always stands whole.
+struct PercentLabel {
+    char text[8];
+    int width;  // the text's, at least the 20 pixels set aside for it
+    int column; // the column's
+};
+
+PercentLabel MeasurePercentage(HDC dc, int percent, UINT dpi)
+{
+    PercentLabel label;
+    FormatPercent(percent, label.text);
+    SelectedObject font(dc, gaugeFont);
+    SIZE extent = {};
+    KwTextExtent(dc, label.text, -1, &extent);
+    label.width = std::max(static_cast<int>(extent.cx), KwScale(kPercentWidth, dpi));
+    label.column = std::max(KwScale(kPercentColumn, dpi), label.width + 2 * KwScale(kPercentMargin, dpi));
+    return label;
+}
+
+void PaintPercentage(HDC dc, const RECT& client, const PercentLabel& label, UINT dpi)
 {
     SelectedObject font(dc, gaugeFont);
     const int margin = KwScale(kPercentMargin, dpi);
-    char label[8];
-    FormatPercent(percent, label);
-    // Right-aligned in its 20 pixels; a text wider than that (the font
-    // follows the parent's, which need not keep to the 96-DPI proportions)
-    // takes more of the column to its left rather than lose its first digit.
-    RECT text = {client.right - margin - KwScale(kPercentWidth, dpi), margin, client.right - margin,
-                 client.bottom - margin};
-    SIZE extent = {};
-    KwTextExtent(dc, label, -1, &extent);
-    const LONG columnLeft = client.right - KwScale(kPercentColumn, dpi) + margin;
-    text.left = std::min(text.left, std::max(text.right - extent.cx, columnLeft));
+    RECT text = {client.right - margin - label.width, margin, client.right - margin, client.bottom - margin};
     // A repaint does not erase, and the opaque text fills only its own
     // cells: clear the whole column right of the frame first, or a shorter
     // percentage leaves digits of the longer one standing ("100%", then 40,
     // would read "140%").
-    const RECT column = {client.right - KwScale(kPercentColumn, dpi), 0, client.right, client.bottom};
+    const RECT column = {client.right - label.column, 0, client.right, client.bottom};
     KwFillOpaque(dc, &column);
     const int oldMode = SetBkMode(dc, OPAQUE);
     const COLORREF oldInk = SetTextColor(dc, KwSchemeColour(GetTextColor(dc), COLOR_BTNTEXT));
-    KwDrawText(dc, label, -1, &text, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    KwDrawText(dc, label.text, -1, &text, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     SetTextColor(dc, oldInk);
     SetBkMode(dc, oldMode);
 }
@@ -289,10 +303,10 @@ void Gauge_Paint(HWND gauge, HDC dc)
     const int inset = KwScale(kBlockGap, dpi);
     RECT bar = {inset, inset, client.right - inset, client.bottom - inset};
     if (d.flags & GGF_PERCENT) {
-        const int column = KwScale(kPercentColumn, dpi);
-        PaintFrame(dc, 0, client.right - column, d.height - 1);
-        PaintPercentage(dc, client, percent, dpi);
-        bar.right -= column;
+        const PercentLabel label = MeasurePercentage(dc, percent, dpi);
+        PaintFrame(dc, 0, client.right - label.column, d.height - 1);
+        PaintPercentage(dc, client, label, dpi);
+        bar.right -= label.column;
     } else {
         PaintFrame(dc, 0, client.right, d.height - 1);
     }

@@ -15,6 +15,12 @@
  * 200% the gallery is the same picture, 1.5 or 2 times the size. When the
  * window moves to a monitor of another DPI it takes the size the system
  * suggests and lays its children out again.
+ *
+ * "High contrast" in the window menu, or Ctrl+H, shows the library as a
+ * user of a high-contrast scheme sees it: the gallery puts a black
+ * high-contrast palette in force for the session and turns on the
+ * library's high-contrast switch; the second time, and when the gallery
+ * closes, the colours the session had come back.
  */
 #include <windows.h>
 
@@ -22,6 +28,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "contrast.h"
 #include "dpimetrics.h"
 #include "kwctrl32.h"
 #include "resource.h"
@@ -567,6 +574,70 @@ void Tips_Create(HWND gallery)
 }
 
 // ---------------------------------------------------------------------------
+// High contrast
+// ---------------------------------------------------------------------------
+
+// The window menu's item; system commands keep their low four bits clear.
+constexpr UINT IDM_HIGHCONTRAST = 0x0100;
+
+// A black high-contrast palette, as the system's own scheme of that kind.
+struct SchemeColour {
+    int index;
+    COLORREF colour;
+};
+const SchemeColour kHighContrastBlack[] = {
+    {COLOR_WINDOW, RGB(0, 0, 0)},           {COLOR_WINDOWTEXT, RGB(255, 255, 255)},
+    {COLOR_BTNFACE, RGB(0, 0, 0)},          {COLOR_BTNTEXT, RGB(255, 255, 255)},
+    {COLOR_BTNSHADOW, RGB(128, 128, 128)},  {COLOR_BTNHIGHLIGHT, RGB(255, 255, 255)},
+    {COLOR_3DLIGHT, RGB(0, 0, 0)},          {COLOR_3DDKSHADOW, RGB(255, 255, 255)},
+    {COLOR_HIGHLIGHT, RGB(26, 235, 255)},   {COLOR_HIGHLIGHTTEXT, RGB(0, 0, 0)},
+    {COLOR_HOTLIGHT, RGB(255, 255, 0)},     {COLOR_GRAYTEXT, RGB(63, 242, 63)},
+    {COLOR_INFOBK, RGB(0, 0, 0)},           {COLOR_INFOTEXT, RGB(255, 255, 255)},
+    {COLOR_WINDOWFRAME, RGB(255, 255, 255)}, {COLOR_MENU, RGB(0, 0, 0)},
+    {COLOR_MENUTEXT, RGB(255, 255, 255)},
+};
+constexpr int kSchemeSize = sizeof kHighContrastBlack / sizeof kHighContrastBlack[0];
+
+// While the palette is in force: the session's own colours, and the atom
+// that turns on the library's switch.
+COLORREF sessionColours[kSchemeSize];
+ATOM highContrastAtom = 0;
+
+void SetColours(const COLORREF (&colours)[kSchemeSize])
+{
+    int indices[kSchemeSize];
+    for (int i = 0; i < kSchemeSize; ++i) indices[i] = kHighContrastBlack[i].index;
+    SetSysColors(kSchemeSize, indices, colours);
+}
+
+void HighContrast_Toggle(HWND gallery)
+{
+    if (highContrastAtom) {
+        DeleteAtom(highContrastAtom);
+        highContrastAtom = 0;
+        SetColours(sessionColours);
+    } else {
+        COLORREF scheme[kSchemeSize];
+        for (int i = 0; i < kSchemeSize; ++i) {
+            sessionColours[i] = GetSysColor(kHighContrastBlack[i].index);
+            scheme[i] = kHighContrastBlack[i].colour;
+        }
+        highContrastAtom = AddAtomA(kKwHighContrastAtom);
+        SetColours(scheme);
+    }
+    CheckMenuItem(GetSystemMenu(gallery, FALSE), IDM_HIGHCONTRAST, highContrastAtom ? MF_CHECKED : MF_UNCHECKED);
+}
+
+// Only top-level windows hear of new system colours; the gallery passes
+// the news on to the controls, as a dialog of common controls does.
+void Gallery_ColoursChanged(HWND gallery, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    for (HWND child = GetWindow(gallery, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        SendMessageA(child, message, wParam, lParam);
+    InvalidateRect(gallery, nullptr, TRUE);
+}
+
+// ---------------------------------------------------------------------------
 // The gallery window
 // ---------------------------------------------------------------------------
 
@@ -584,6 +655,9 @@ LRESULT Gallery_Create(HWND gallery)
     BitmapButton_Create(gallery);
     Tips_Create(gallery); // last: it hooks the push buttons made above
     SetTimer(gallery, kClockTimer, kClockPeriodMs, nullptr);
+    const HMENU windowMenu = GetSystemMenu(gallery, FALSE);
+    AppendMenuA(windowMenu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(windowMenu, MF_STRING, IDM_HIGHCONTRAST, "&High contrast\tCtrl+H");
     return 0;
 }
 
@@ -693,6 +767,7 @@ void Gallery_Command(HWND gallery, WPARAM wParam, LPARAM lParam)
 void Gallery_Destroy(HWND gallery)
 {
     KillTimer(gallery, kClockTimer);
+    if (highContrastAtom) HighContrast_Toggle(gallery);
     placements.clear();
     PostQuitMessage(0);
 }
@@ -723,6 +798,12 @@ LRESULT CALLBACK GalleryProc(HWND gallery, UINT message, WPARAM wParam, LPARAM l
     case WM_DPICHANGED:
         Gallery_DpiChanged(gallery, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) != IDM_HIGHCONTRAST) return DefWindowProcA(gallery, message, wParam, lParam);
+        HighContrast_Toggle(gallery);
+        return 0;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE: Gallery_ColoursChanged(gallery, message, wParam, lParam); return 0;
     case WM_DESTROY: Gallery_Destroy(gallery); return 0;
     case WM_NCDESTROY:
         Gallery_NcDestroy();
@@ -763,6 +844,10 @@ int WINAPI WinMain(HINSTANCE thisInstance, HINSTANCE, LPSTR, int showCommand)
     // The dialog keys work here too: Tab between the inputs, Enter applies.
     MSG msg = {};
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (msg.message == WM_KEYDOWN && msg.wParam == 'H' && (GetKeyState(VK_CONTROL) & 0x8000)) {
+            PostMessageA(gallery, WM_SYSCOMMAND, IDM_HIGHCONTRAST, 0);
+            continue;
+        }
         if (IsDialogMessageA(gallery, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);

@@ -364,6 +364,26 @@ TEST_F(GalleryTest, ShowsEveryClassPaintedSideBySideAndClosesWithCodeZero)
     EXPECT_EQ(exitCode, 0u);
 }
 
+// "High contrast" in the window menu puts the library in its high-contrast
+// look (the time display's cyan digits go), and the second time back.
+TEST_F(GalleryTest, HighContrastLookComesAndGoesFromTheWindowMenu)
+{
+    constexpr UINT kHighContrastCommand = 0x0100;
+    int indices[COLOR_MENUBAR + 1];
+    COLORREF session[COLOR_MENUBAR + 1];
+    for (int i = 0; i <= COLOR_MENUBAR; ++i) indices[i] = i, session[i] = GetSysColor(i);
+    const std::vector<HWND> panels = Descendants(window_, KW_TIMEDISPLAY_CLASS);
+    ASSERT_FALSE(panels.empty());
+    const auto cyan = [&] { return Cut(wintest::CaptureScreen(), ScreenRect(panels[0])).CountColor(RGB(0, 255, 255)); };
+    EXPECT_TRUE(wintest::PumpUntil([&] { return cyan() > 0; }, 5000));
+    PostMessageA(window_, WM_SYSCOMMAND, kHighContrastCommand, 0);
+    EXPECT_TRUE(wintest::PumpUntil([&] { return cyan() == 0; }, 5000));
+    PostMessageA(window_, WM_SYSCOMMAND, kHighContrastCommand, 0);
+    EXPECT_TRUE(wintest::PumpUntil([&] { return cyan() > 0; }, 5000));
+    // Whatever happened, the next tests get the session's colours.
+    SetSysColors(COLOR_MENUBAR + 1, indices, session);
+}
+
 // Every label, button, box and input of the gallery holds its text whole
 // in the dialog font at the screen's DPI, and the labels are drawn in that
 // font: their ink is as wide as the text measured in it (a font left at 96

@@ -1,6 +1,7 @@
 // The gas gauge in a visible test dialog: position and range under the
 // messages and commands, and its painting (lit blocks, frame, percentage
 // text) checked by pixels.
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -131,17 +132,25 @@ TEST_F(GaugeTest, LightsTheShareOfBlocksAndCutsTheLastAtTheBar)
     EXPECT_EQ(Lit(), 0u);
     Send(GGM_SETPOS, 50, 0);
     EXPECT_EQ(Lit(), 7u); // lit width 83: blocks starting at 2 .. 74
+    // Full, the label "100%" is wider in this light fallback font than the
+    // 26 pixels the column holds, so the column widens to keep it whole and
+    // the bar ends earlier: its last block is cut two pixels left of the
+    // frame's right line.
     Send(GGM_SETPOS, 5000, 0);
-    const auto full = Runs(Capture(), GetSysColor(COLOR_HIGHLIGHT));
-    ASSERT_EQ(full.size(), 14u);
+    wintest::Pixels p = Capture();
+    const auto full = Runs(p, GetSysColor(COLOR_HIGHLIGHT));
+    int frame = W - 1;
+    while (frame > 0 && p.At(frame, H / 2) != GetSysColor(COLOR_BTNHIGHLIGHT)) --frame;
+    EXPECT_LT(frame, W - 31);
+    EXPECT_EQ(full.size(), static_cast<size_t>((frame - 1 - 2 - 2) / 12 + 1));
     EXPECT_EQ(full.front(), std::make_pair(4, 13));
-    EXPECT_EQ(full.back(), std::make_pair(160, 167));
+    EXPECT_EQ(full.back().second, frame - 2);
 
     // Stored colours paint the lit and the unlit blocks.
     Send(WM_COMMAND, GGC_SETBARCOLOR, RGB(200, 0, 0));
     Send(WM_COMMAND, GGC_SETBKCOLOR, RGB(0, 128, 0));
     Send(GGM_SETPOS, 25, 0);
-    wintest::Pixels p = Capture();
+    p = Capture();
     EXPECT_EQ(Runs(p, RGB(200, 0, 0)).size(), 4u);
     EXPECT_EQ(Runs(p, RGB(0, 128, 0)).size(), 10u);
     EXPECT_EQ(p.At(5, 2), RGB(200, 0, 0));
@@ -162,7 +171,11 @@ TEST_F(GaugeTest, LightsTheShareOfBlocksAndCutsTheLastAtTheBar)
     EXPECT_EQ(wintest::CaptureDC(dc, W, H).CountColor(kBlack), 0);
     ReleaseDC(gauge_, dc);
     p = Capture();
-    EXPECT_EQ(p.At(W - 31, H / 2), GetSysColor(COLOR_BTNHIGHLIGHT));
+    // "25%" too is wider in this font than the column's 26 pixels: the
+    // frame's right line stands left of its 96-DPI place.
+    const auto lines = Runs(p, GetSysColor(COLOR_BTNHIGHLIGHT));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_LE(lines.back().first, W - 31);
     EXPECT_GT(p.CountColor(kBlack, &kTextArea), 0);
 }
 
@@ -197,6 +210,38 @@ TEST_F(GaugeTest, PrintsThePercentageWithTheSharedFont)
     // Another gauge going away leaves this one its font.
     DestroyWindow(MakeGauge(H, 50));
     EXPECT_TRUE(TextIs(Capture(), "0%"));
+}
+
+TEST_F(GaugeTest, PercentageStandsWholeInAFontWiderThanItsPlace)
+{
+    // The parent's font is the gauge's model; a wide one makes "100%"
+    // wider than the 20 pixels set aside for it, as larger DPIs do.
+    HFONT wide = CreateFontA(-12, 0, 0, 0, FW_BOLD, 0, 0, 0, 0, 0, 0, 0, 0, "");
+    SendMessageA(dialog_, WM_SETFONT, reinterpret_cast<WPARAM>(wide), FALSE);
+    HWND gauge = MakeGauge(H, 50);
+    SendMessageA(gauge, GGM_SETPOS, 100, 0);
+    HDC dc = GetDC(gauge);
+    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(gauge, WM_GETFONT, 0, 0)));
+    SIZE extent = {};
+    GetTextExtentPoint32A(dc, "100%", 4, &extent);
+    SelectObject(dc, old);
+    ReleaseDC(gauge, dc);
+    ASSERT_GT(extent.cx, 20);
+    // The text's ink, right of the frame's last line, spans nearly all of
+    // its extent, and the frame stands clear left of it.
+    InvalidateRect(gauge, nullptr, TRUE);
+    const wintest::Pixels p = wintest::CaptureClient(gauge);
+    int frame = W - 1;
+    while (frame > 0 && p.At(frame, H / 2) != GetSysColor(COLOR_BTNHIGHLIGHT)) --frame;
+    int left = W, right = -1;
+    for (int x = frame + 1; x < W; ++x)
+        for (int y = 1; y < H - 1; ++y)
+            if (p.At(x, y) != GetSysColor(COLOR_BTNFACE)) left = std::min(left, x), right = std::max(right, x);
+    EXPECT_GE(right - left + 1, extent.cx - 3);
+    EXPECT_LT(frame, W - 30);
+    DestroyWindow(gauge);
+    SendMessageA(dialog_, WM_SETFONT, 0, FALSE);
+    DeleteObject(wide);
 }
 
 TEST_F(GaugeTest, PaintsAndGaugesComeAndGoWithoutLeavingObjects)
