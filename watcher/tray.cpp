@@ -346,12 +346,16 @@ void ShowNewMailList(HWND window)
 }
 
 // Starts the viewer with the path of the known message behind a "Quick
-// View" item; a message that has gone meanwhile does nothing.
+// View" item; a message that has gone meanwhile does nothing. The path is
+// quoted, so that a directory with spaces in its name reaches the viewer as
+// one argument (a file name holds no quotes).
 void QuickView(HWND window, int index)
 {
     const MailRecord* record = MailAt(knownList, index);
     if (!record) return;
-    ShellExecuteA(window, "open", viewerProgram, record->path, nullptr, SW_SHOW);
+    char parameter[kMailPathSize + 2];
+    snprintf(parameter, sizeof parameter, "\"%s\"", record->path);
+    ShellExecuteA(window, "open", viewerProgram, parameter, nullptr, SW_SHOW);
 }
 
 LRESULT OnCommand(HWND window, UINT id)

@@ -1,6 +1,7 @@
 #include "tray.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -547,6 +548,25 @@ std::vector<std::string> ReadStandInLog(const std::string& logPath, DWORD pid) {
         events.push_back(line.substr(space + 1));
     }
     return events;
+}
+
+std::vector<std::string> StandInArguments(const std::string& startedEvent) {
+    std::vector<std::string> arguments;
+    const std::string event = "started";
+    if (startedEvent.compare(0, event.size(), event) != 0) return arguments;
+    // A program name in front, which the split gives back first.
+    const std::string line = "x " + startedEvent.substr(event.size());
+    std::wstring wide(line.size() + 1, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, &wide[0], int(wide.size()));
+    int count = 0;
+    LPWSTR* split = CommandLineToArgvW(wide.c_str(), &count);
+    for (int i = 1; split && i < count; ++i) {
+        char utf8[4096] = {};
+        WideCharToMultiByte(CP_UTF8, 0, split[i], -1, utf8, sizeof utf8 - 1, nullptr, nullptr);
+        arguments.push_back(utf8);
+    }
+    LocalFree(split);
+    return arguments;
 }
 
 int CountStandInEvents(const std::string& logPath, const std::string& event, DWORD pid) {

@@ -105,6 +105,11 @@ std::string NewStandInLog(const std::string& name = "standin");
 // process pid only unless pid is 0.
 std::vector<std::string> ReadStandInLog(const std::string& logPath, DWORD pid = 0);
 
+// The arguments that a "started" event records, split as the program's C
+// run-time splits its command line (the log's text taken as UTF-8, which
+// ASCII is too).
+std::vector<std::string> StandInArguments(const std::string& startedEvent);
+
 // Number of events that are `event` or start with `event` and a space.
 int CountStandInEvents(const std::string& logPath, const std::string& event, DWORD pid = 0);
 

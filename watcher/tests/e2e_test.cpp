@@ -238,8 +238,12 @@ TEST_F(WatcherProgramTest, NamesAndTextInAnyScriptAreCountedShownAndOpened)
     for (UINT item = 1000; item < 1003; ++item) PostMessageA(tray, WM_COMMAND, item, 0);
     EXPECT_TRUE(wintest::WaitForStandInEvent(log, "started", 15000, 0, 3));
     std::set<std::string> opened;
-    for (const std::string& event : wintest::ReadStandInLog(log))
-        if (event.compare(0, 8, "started ") == 0) opened.insert(event.substr(8, event.find_last_not_of(' ') - 7));
+    for (const std::string& event : wintest::ReadStandInLog(log)) {
+        if (event.compare(0, 8, "started ") != 0) continue;
+        const std::vector<std::string> arguments = wintest::StandInArguments(event);
+        EXPECT_EQ(arguments.size(), 1u) << event;
+        if (!arguments.empty()) opened.insert(arguments[0]);
+    }
     EXPECT_EQ(opened, paths);
     SetEnvironmentVariableA("CORVID_STANDIN_LOG", nullptr);
     EndStandIns(log);

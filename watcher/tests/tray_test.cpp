@@ -296,8 +296,12 @@ TEST_F(TrayTest, QuickViewIsGreyedWithoutMessages)
 
 TEST_F(TrayTest, QuickViewItemStartsTheViewerWithTheMessagePath)
 {
-    mail.Write("1.CNM", "Ann <ann@example.com>", "One");
-    mail.Write("2.CNM", "Bob <bob@example.com>", "Two");
+    // A directory with spaces in its name: the path reaches the viewer as
+    // one argument.
+    MailDirectory spaced("Ann Lee Mail ");
+    stored::SetText(stored::kKey, "MailDir", spaced.path());
+    spaced.Write("1.CNM", "Ann <ann@example.com>", "One");
+    spaced.Write("2.CNM", "Bob <bob@example.com>", "Two");
     Start();
     const std::string log = wintest::NewStandInLog("viewer");
     SetEnvironmentVariableA("CORVID_STANDIN_LOG", log.c_str());
@@ -305,7 +309,8 @@ TEST_F(TrayTest, QuickViewItemStartsTheViewerWithTheMessagePath)
 
     SendMessageA(window, WM_COMMAND, 1001, 0);
     ASSERT_TRUE(wintest::WaitForStandInEvent(log, "started", 10000));
-    EXPECT_EQ(wintest::ReadStandInLog(log)[0].find("started " + std::string(MailAt(knownList, 1)->path)), 0u);
+    EXPECT_EQ(wintest::StandInArguments(wintest::ReadStandInLog(log)[0]),
+              std::vector<std::string>{std::string(MailAt(knownList, 1)->path)});
 
     // An item whose message has gone does nothing.
     SendMessageA(window, WM_COMMAND, 1005, 0);
