@@ -95,6 +95,8 @@ void ListClear(RecordList* list);
 // The list's own copy of record, or null when the list is full or the copy
 // cannot be allocated.
 void* ListAppend(RecordList* list, const void* record);
+// Appends copies of the records of `from` to `to`, in order, as many as fit.
+void ListAppendAll(RecordList* to, RecordList* from);
 void* ListGet(RecordList* list, int index);
 int ListCount(RecordList* list);
 void ListRemoveAt(RecordList* list, int index);

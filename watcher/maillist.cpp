@@ -130,6 +130,12 @@ void* ListAppend(RecordList* list, const void* record)
     return copy;
 }
 
+void ListAppendAll(RecordList* to, RecordList* from)
+{
+    const int count = ListCount(from);
+    for (int i = 0; i < count; ++i) ListAppend(to, ListGet(from, i));
+}
+
 void* ListGet(RecordList* list, int index)
 {
     if (!list || !list->items || index < 0 || index >= list->count) return nullptr;

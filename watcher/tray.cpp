@@ -190,11 +190,6 @@ void RestartScanTimer(HWND window)
     lastScanTime = time(nullptr);
 }
 
-void OpenPopup()
-{
-    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_NEWMAIL), nullptr, NewMailProc, 0);
-}
-
 LRESULT OnCreate(HWND window)
 {
     // The settings come first: a missing path opens the Properties dialog
@@ -225,19 +220,13 @@ LRESULT OnCreate(HWND window)
     return 0;
 }
 
-// Copies of every record of from, appended to to.
-void AppendRecords(RecordList* to, RecordList* from)
-{
-    for (int i = 0; i < ListCount(from); ++i) ListAppend(to, ListGet(from, i));
-}
-
 // While the user is busy the announcement waits: the sound is owed and the
 // new messages are kept for one popup later.
 void HoldAnnouncement()
 {
     soundHeld = true;
     if (!heldList) heldList = ListCreate(sizeof(MailRecord));
-    AppendRecords(heldList, newList);
+    ListAppendAll(heldList, newList);
 }
 
 // One scan and what follows from it: icon and tip, sound, popup. A due tick
@@ -274,7 +263,7 @@ void ScanAndAnnounce(HWND window)
 void TakeIntoPopupList(RecordList* source)
 {
     ListClear(newList);
-    AppendRecords(newList, source);
+    ListAppendAll(newList, source);
     heldList = ListDestroy(heldList);
     soundHeld = false;
 }
