@@ -4,8 +4,14 @@
  * signals a change in it, on resume from sleep, and on a one-second timer
  * once the scan interval has passed; it switches icon and tip, plays the
  * new-mail sound, opens the popup (both held back while the user is busy
- * with a full-screen program), and answers the icon's mouse events and menu.
+ * with a full-screen program), and answers the icon's mouse and keyboard
+ * events and its menu.
  */
+// The tray protocol of Windows 7 and later (version 4: keyboard events, the
+// point an event belongs to); the headers give its names only to programs
+// built for those systems. Older shells ignore what they do not know.
+#define NTDDI_VERSION 0x06010000
+
 #include <windows.h>
 #include <shellapi.h>
 
@@ -15,6 +21,7 @@
 #include <string>
 
 #include "changewatch.h"
+#include "charstep.h"
 #include "display.h"
 #include "dpimetrics.h"
 #include "mail.h"
@@ -54,6 +61,13 @@ DWORD burstStart;
 // the popup, and whether the sound is owed.
 RecordList* heldList;
 bool soundHeld;
+
+// True while the tray menu is open: the shell's WM_CONTEXTMENU that follows
+// the right click which opened it must not open a second one.
+bool trayMenuOpen;
+// When the last NIN_KEYSELECT came (GetTickCount), and whether one came.
+DWORD lastKeySelect;
+bool keySelected;
 
 // What the icon shows now, so that it can be put back as it was when the
 // shell's taskbar is created anew.
@@ -399,8 +413,12 @@ HMENU BuildQuickViewMenu(HMENU trayMenu)
     return count > 0 ? quickView : nullptr;
 }
 
-void ShowTrayMenu(HWND window)
+// Shows the tray menu at a point of the screen; a menu already open is
+// left alone.
+void ShowTrayMenu(HWND window, POINT at)
 {
+    if (trayMenuOpen) return;
+    trayMenuOpen = true;
     // In the foreground, the menu closes when the user clicks elsewhere.
     SetForegroundWindow(window);
     HMENU menu = LoadMenuA(appInstance, MAKEINTRESOURCEA(IDM_TRAYMENU));
@@ -408,21 +426,61 @@ void ShowTrayMenu(HWND window)
     const bool listed = BuildQuickViewMenu(trayMenu) != nullptr;
     EnableMenuItem(trayMenu, 0, MF_BYPOSITION | (listed ? MF_ENABLED : MF_GRAYED | MF_DISABLED));
     SetMenuDefaultItem(trayMenu, IDM_RUNCLIENT, FALSE);
-    POINT cursor;
-    GetCursorPos(&cursor);
-    TrackPopupMenu(trayMenu, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
+    TrackPopupMenu(trayMenu, TPM_RIGHTBUTTON, at.x, at.y, 0, window, nullptr);
     // Destroys the inserted "Quick View" pop-up with it.
     DestroyMenu(menu);
+    trayMenuOpen = false;
 }
 
-LRESULT OnTrayNotify(HWND window, LPARAM mouseMessage)
+POINT CursorPoint()
 {
-    switch (mouseMessage) {
+    POINT cursor;
+    GetCursorPos(&cursor);
+    return cursor;
+}
+
+// The point an event of the icon belongs to: in the version 4 protocol
+// (the icon's identifier in the high word of lParam) wParam carries it, for
+// the keyboard the icon's corner; otherwise the cursor's position.
+POINT EventPoint(WPARAM anchor, LPARAM event)
+{
+    if (HIWORD(event) != TRAY_ICON_ID) return CursorPoint();
+    return {static_cast<short>(LOWORD(anchor)), static_cast<short>(HIWORD(anchor))};
+}
+
+// Enter or Space on the icon. A second one within the double-click time is
+// the same key press (the shell may send two for Enter) or a repeat:
+// answered once, so that a client that is not running is started once.
+bool IsRepeatedKeySelect()
+{
+    const DWORD now = GetTickCount();
+    const bool repeated = keySelected && now - lastKeySelect < GetDoubleClickTime();
+    keySelected = true;
+    lastKeySelect = now;
+    return repeated;
+}
+
+// The icon's events. In the version 4 protocol that the icon declares
+// (SetTrayIcon) the event is the low word of lParam; older shells send it
+// whole, which reads the same. Mouse input is answered as it always was: a
+// double click brings up the client, the right button opens the menu, a
+// single click (NIN_SELECT too) does nothing. The keyboard's selection
+// (NIN_KEYSELECT) is its double click; the context menu (the menu key,
+// Shift+F10, or the shell after a right click) opens the menu at the icon.
+LRESULT OnTrayNotify(HWND window, WPARAM anchor, LPARAM event)
+{
+    switch (LOWORD(event)) {
     case WM_LBUTTONDBLCLK:
         BringUpClient(window, true);
         return 0;
+    case NIN_KEYSELECT:
+        if (!IsRepeatedKeySelect()) BringUpClient(window, true);
+        return 0;
     case WM_RBUTTONDOWN:
-        ShowTrayMenu(window);
+        ShowTrayMenu(window, CursorPoint());
+        return 1;
+    case WM_CONTEXTMENU:
+        ShowTrayMenu(window, EventPoint(anchor, event));
         return 1;
     default:
         return 1;
@@ -509,14 +567,22 @@ void ShowTrayIcon(HWND window, DWORD operation, int iconId, const char* tip)
 BOOL SetTrayIcon(HWND window, DWORD operation, UINT id, HICON icon, const char* tip)
 {
     NOTIFYICONDATAA data = {};
-    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.cbSize = sizeof data;
     data.hWnd = window;
     data.uID = id;
-    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    // The standard tip stays on under the version 4 protocol.
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;
     data.uCallbackMessage = WM_TRAYNOTIFY;
     data.hIcon = icon;
-    lstrcpynA(data.szTip, tip ? tip : "", sizeof data.szTip);
+    // At most 63 characters, as the shell's oldest tips hold.
+    KwCopyWhole(data.szTip, tip ? tip : "", kTipSize);
     const BOOL result = Shell_NotifyIconA(operation, &data);
+    // An icon added declares the protocol whose events reach it from the
+    // keyboard (NIN_KEYSELECT, WM_CONTEXTMENU) and from its notifications.
+    if (operation == NIM_ADD && result) {
+        data.uVersion = NOTIFYICON_VERSION_4;
+        Shell_NotifyIconA(NIM_SETVERSION, &data);
+    }
     if (icon) DestroyIcon(icon);
     return result;
 }
@@ -566,7 +632,7 @@ LRESULT CALLBACK MailWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_TIMER:            return OnTimer(window, wParam);
     case WM_POWERBROADCAST:   return OnPowerBroadcast(window, wParam);
     case WM_COMMAND:          return OnCommand(window, LOWORD(wParam));
-    case WM_TRAYNOTIFY:       return OnTrayNotify(window, lParam);
+    case WM_TRAYNOTIFY:       return OnTrayNotify(window, wParam, lParam);
     case WM_RESETTRAYICON:
     case kTaskbarCreatedFixed: return OnResetTrayIcon(window);
     case WM_CLOSE:            return OnClose(window);

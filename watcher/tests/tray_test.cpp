@@ -209,14 +209,26 @@ namespace {
 
 // What the tray menu held while it was open.
 struct MenuSeen {
-    bool opened = false;
+    int opened = 0;                      // menus seen open
     std::vector<std::string> items;      // the tray pop-up's texts
     std::vector<std::string> quickView;  // the "Quick View" pop-up's texts
     std::vector<UINT> quickViewIds;
     bool quickViewGreyed = false;
     UINT defaultItem = 0;
+    RECT rect = {};                      // the first menu on the screen
 };
 MenuSeen menuSeen;
+// Set to have the first menu seen sent what the shell sends after the
+// right click that opened it: WM_CONTEXTMENU, with the icon's point.
+HWND contextMenuWhileOpen;
+
+// The icon's event as the shell sends it under the version 4 protocol that
+// the icon declares: the event and the icon's identifier in lParam, the
+// point it belongs to in wParam.
+LRESULT SendIconEvent(HWND window, UINT event, POINT at = {0, 0})
+{
+    return SendMessageA(window, WM_TRAYNOTIFY, MAKEWPARAM(at.x, at.y), MAKELPARAM(event, TRAY_ICON_ID));
+}
 
 std::string MenuText(HMENU menu, UINT position)
 {
@@ -225,14 +237,18 @@ std::string MenuText(HMENU menu, UINT position)
     return text;
 }
 
-// Runs inside the menu's own loop: reads the open menu, then closes it.
-void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR timer, DWORD)
+// Runs inside the menu's own loop (and any loop nested in it): reads the
+// first open menu, then closes every menu it finds.
+void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR, DWORD)
 {
     HWND menuWindow = FindWindowA("#32768", nullptr);
-    if (!menuWindow) return;
-    KillTimer(nullptr, timer);
+    if (!menuWindow || !IsWindowVisible(menuWindow)) return;
+    if (menuSeen.opened++ > 0) {
+        EndMenu();
+        return;
+    }
+    GetWindowRect(menuWindow, &menuSeen.rect);
     HMENU menu = reinterpret_cast<HMENU>(SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
-    menuSeen.opened = true;
     for (int i = 0; i < GetMenuItemCount(menu); ++i) menuSeen.items.push_back(MenuText(menu, i));
     HMENU quickView = GetSubMenu(menu, 0);
     for (int i = 0; i < GetMenuItemCount(quickView); ++i) {
@@ -241,14 +257,18 @@ void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR timer, DWORD)
     }
     menuSeen.quickViewGreyed = (GetMenuState(menu, 0, MF_BYPOSITION) & MF_GRAYED) != 0;
     menuSeen.defaultItem = GetMenuDefaultItem(menu, FALSE, 0);
+    if (contextMenuWhileOpen) SendIconEvent(contextMenuWhileOpen, WM_CONTEXTMENU);
     EndMenu();
 }
 
-MenuSeen OpenTrayMenu(HWND window)
+// The menu that the icon's event opens (by default a right click, as the
+// oldest shells send it).
+MenuSeen OpenTrayMenu(HWND window, WPARAM wParam = TRAY_ICON_ID, LPARAM lParam = WM_RBUTTONDOWN)
 {
     menuSeen = MenuSeen();
-    SetTimer(nullptr, 0, 50, ReadOpenMenu);
-    SendMessageA(window, WM_TRAYNOTIFY, TRAY_ICON_ID, WM_RBUTTONDOWN);
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, ReadOpenMenu);
+    SendMessageA(window, WM_TRAYNOTIFY, wParam, lParam);
+    KillTimer(nullptr, timer);
     return menuSeen;
 }
 
@@ -283,6 +303,28 @@ TEST_F(TrayTest, QuickViewShowsDecodedWordsAndAmpersandsAsThemselves)
     ASSERT_TRUE(seen.opened);
     ASSERT_EQ(seen.quickView.size(), 1u);
     EXPECT_EQ(seen.quickView[0], "Andr\xE9 [R&&D budget]");
+}
+
+TEST_F(TrayTest, ContextMenuFromTheKeyboardOpensTheMenuAtTheIcon)
+{
+    mail.Write("1.CNM", "Ann <ann@example.com>", "One");
+    Start();
+    // The menu key or Shift+F10 on the icon: the shell gives its corner.
+    const POINT at = {300, 200};
+    MenuSeen seen = OpenTrayMenu(window, MAKEWPARAM(at.x, at.y), MAKELPARAM(WM_CONTEXTMENU, TRAY_ICON_ID));
+    EXPECT_EQ(seen.opened, 1);
+    EXPECT_EQ(seen.items.size(), 8u);
+    EXPECT_EQ(seen.quickView.size(), 1u);
+    EXPECT_EQ(seen.rect.left, at.x);
+    EXPECT_EQ(seen.rect.top, at.y);
+
+    // The shell's WM_CONTEXTMENU after the right click that opened the
+    // menu opens no second one.
+    contextMenuWhileOpen = window;
+    seen = OpenTrayMenu(window, MAKEWPARAM(at.x, at.y), MAKELPARAM(WM_RBUTTONDOWN, TRAY_ICON_ID));
+    contextMenuWhileOpen = nullptr;
+    EXPECT_EQ(seen.opened, 1);
+    EXPECT_EQ(seen.items.size(), 8u);
 }
 
 TEST_F(TrayTest, QuickViewIsGreyedWithoutMessages)
@@ -458,6 +500,31 @@ TEST_F(ClientTest, DoubleClickOnTheWindowRestoresTheClient)
     SendMessageA(window, WM_LBUTTONDBLCLK, 0, 0);
     EXPECT_TRUE(wintest::WaitForStandInEvent(log, "restored", 5000));
     EXPECT_EQ(wintest::CountStandInEvents(log, "started"), 1);
+}
+
+TEST_F(ClientTest, KeyboardSelectionBringsUpTheClientAsADoubleClickDoes)
+{
+    StartWatcher();
+    // A single click (NIN_SELECT follows it) does nothing, as before.
+    SendIconEvent(window, NIN_SELECT);
+    wintest::PumpFor(500);
+    EXPECT_EQ(wintest::CountStandInEvents(log, "started"), 0);
+
+    // Enter on the icon (the shell may send it twice): one client starts.
+    SendIconEvent(window, NIN_KEYSELECT);
+    SendIconEvent(window, NIN_KEYSELECT);
+    HWND frame = wintest::WaitForWindow("FRAME", "Corvid Mail", 10000);
+    ASSERT_TRUE(frame);
+    wintest::PumpFor(1000);
+    EXPECT_EQ(wintest::CountStandInEvents(log, "started"), 1);
+
+    // Later, with the client minimised: restored and brought forward.
+    ShowWindow(frame, SW_MINIMIZE);
+    ASSERT_TRUE(wintest::WaitForStandInEvent(log, "minimized", 5000));
+    wintest::PumpFor(GetDoubleClickTime());
+    SendIconEvent(window, NIN_KEYSELECT);
+    EXPECT_TRUE(wintest::WaitForStandInEvent(log, "restored", 5000));
+    EXPECT_TRUE(wintest::PumpUntil([&] { return GetForegroundWindow() == frame; }, 5000));
 }
 
 TEST_F(ClientTest, WithoutItsWindowTheClientIsStarted)
