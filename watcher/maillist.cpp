@@ -175,6 +175,15 @@ int ListContainsPath(RecordList* const& list, const char* path)
     }
 }
 
+void ListRemovePath(RecordList* list, const char* path)
+{
+    if (!HoldsMail(list) || !path) return;
+    const size_t length = std::strlen(path);
+    if (length >= static_cast<size_t>(kMailPathSize)) return;
+    for (int i = list->count - 1; i >= 0; --i)
+        if (SamePath(static_cast<const MailRecord*>(list->items[i])->path, path, length)) ListRemoveAt(list, i);
+}
+
 void ListPrune(RecordList* const& list)
 {
     for (int i = 0;;) {

@@ -3,9 +3,9 @@
  * notification area, rescans the mail directory soon after the system
  * signals a change in it, on resume from sleep, and on a one-second timer
  * once the scan interval has passed; it switches icon and tip, plays the
- * new-mail sound, opens the popup (both held back while the user is busy
- * with a full-screen program), and answers the icon's mouse and keyboard
- * events and its menu.
+ * new-mail sound, opens the popup or shows the notification (held back
+ * while the user is busy with a full-screen program), and answers the
+ * icon's mouse and keyboard events and its menu.
  */
 // The tray protocol of Windows 7 and later (version 4: keyboard events, the
 // point an event belongs to); the headers give its names only to programs
@@ -25,6 +25,7 @@
 #include "display.h"
 #include "dpimetrics.h"
 #include "mail.h"
+#include "notification.h"
 #include "popup.h"
 #include "resource.h"
 #include "settings.h"
@@ -235,7 +236,7 @@ LRESULT OnCreate(HWND window)
 }
 
 // While the user is busy the announcement waits: the sound is owed and the
-// new messages are kept for one popup later.
+// new messages are kept for one popup (or notification) later.
 void HoldAnnouncement()
 {
     soundHeld = true;
@@ -243,9 +244,16 @@ void HoldAnnouncement()
     ListAppendAll(heldList, newList);
 }
 
-// One scan and what follows from it: icon and tip, sound, popup. A due tick
-// and a change in the directory both run it, and the next interval is
-// measured from its end.
+// New mail shown as the settings say: the popup, or else the notification.
+void ShowNewMail(HWND window)
+{
+    if (popupNotification) OpenPopup();
+    else if (windowsNotification) ShowMailNotification(window, newList);
+}
+
+// One scan and what follows from it: icon and tip, sound, popup or
+// notification. A due tick and a change in the directory both run it, and
+// the next interval is measured from its end.
 void ScanAndAnnounce(HWND window)
 {
     PauseScanning(window);
@@ -263,7 +271,7 @@ void ScanAndAnnounce(HWND window)
             HoldAnnouncement();
         } else {
             PlayNewMailSound();
-            if (popupNotification) OpenPopup();
+            ShowNewMail(window);
         }
     } else if (ListCount(knownList) < lastCount || lastCount == 0) {
         // The new-mail icon stays until the client has taken some in.
@@ -272,35 +280,40 @@ void ScanAndAnnounce(HWND window)
     RestartScanTimer(window);
 }
 
-// newList, the popup's list, becomes a copy of source's records, and
-// whatever was held back is no longer owed.
-void TakeIntoPopupList(RecordList* source)
+// newList, the popup's list, becomes a copy of source's records.
+void FillPopupList(RecordList* source)
 {
     ListClear(newList);
     ListAppendAll(newList, source);
+}
+
+// The popup's list becomes a copy of source's records, and whatever was
+// held back is no longer owed.
+void TakeIntoPopupList(RecordList* source)
+{
+    FillPopupList(source);
     heldList = ListDestroy(heldList);
     soundHeld = false;
 }
 
 // The user is back: what was held comes now, once. This departs from the
-// popup's usual rules in three ways: the popup lists every message that
-// arrived while the user was busy, over as many scans as there were, not
-// only those of the latest scan; it opens on a tick that did not scan; and
-// messages the client took in meanwhile are left out (with none left, no
-// popup opens). The sound plays once for all of them.
+// popup's usual rules in three ways: the popup (or the notification's
+// summary) lists every message that arrived while the user was busy, over
+// as many scans as there were, not only those of the latest scan; it opens
+// on a tick that did not scan; and messages the client took in meanwhile
+// are left out (with none left, neither comes). The sound plays once for
+// all of them.
 void ReleaseAnnouncement(HWND window)
 {
     PauseScanning(window);
     TakeIntoPopupList(heldList);
     ListPrune(newList);
     PlayNewMailSound();
-    if (popupNotification && ListCount(newList) > 0) {
-        OpenPopup();
-        // As after a scan's popup, the interval counts from its closing.
-        RestartScanTimer(window);
-    } else {
-        ResumeScanning(window);
-    }
+    const bool popup = popupNotification && ListCount(newList) > 0;
+    if (ListCount(newList) > 0) ShowNewMail(window);
+    // As after a scan's popup, the interval counts from its closing.
+    if (popup) RestartScanTimer(window);
+    else ResumeScanning(window);
 }
 
 // The one-second tick. Besides the interval it keeps the change watch on
@@ -336,6 +349,19 @@ LRESULT OnPowerBroadcast(HWND window, WPARAM event)
         ScanSoon(window);
     }
     return TRUE;
+}
+
+// A click on the notification: the popup shows the messages it named that
+// still wait, from the first it named. It names them no more after that.
+void OpenNotifiedMail(HWND window)
+{
+    if (ListCount(NotifiedMail()) == 0) return;
+    PauseScanning(window);
+    FillPopupList(NotifiedMail());
+    ForgetMailNotification();
+    ListPrune(newList);
+    if (ListCount(newList) > 0) OpenPopup();
+    ResumeScanning(window);
 }
 
 void ShowNewMailList(HWND window)
@@ -482,6 +508,9 @@ LRESULT OnTrayNotify(HWND window, WPARAM anchor, LPARAM event)
     case WM_CONTEXTMENU:
         ShowTrayMenu(window, EventPoint(anchor, event));
         return 1;
+    case NIN_BALLOONUSERCLICK:
+        OpenNotifiedMail(window);
+        return 0;
     default:
         return 1;
     }
@@ -519,6 +548,7 @@ LRESULT OnClose(HWND window)
     knownList = ListDestroy(knownList);
     heldList = ListDestroy(heldList);
     soundHeld = false;
+    ForgetMailNotification();
     DestroyWindow(window);
     return 0;
 }

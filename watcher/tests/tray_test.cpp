@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "leaks.h"
 #include "mail.h"
 #include "mail_dir.h"
+#include "popup.h"
 #include "resource.h"
 #include "settings.h"
 #include "stand_ins.h"
@@ -638,4 +640,70 @@ TEST_F(TrayTest, DirectoryChangesAreScannedLongBeforeTheInterval)
         EXPECT_TRUE(known(1)) << "after a gap of " << gapMs << " ms";
         mail.Remove("again.CNM");
     }
+}
+
+TEST_F(TrayTest, WithThePopupOffANotificationTellsOfNewMailAndItsClickOpensThePopup)
+{
+    Start();
+    wintest::MessageBoxWatcher dialogs;
+    // With the popup on, the popup comes and no notification: one would
+    // have been summed up with the two messages below.
+    popupNotification = 1;
+    mail.Write("0.CNM", "Zed <zed@example.com>", "Popup");
+    Tick();
+    ASSERT_EQ(dialogs.Count(), 1u);
+
+    popupNotification = 0;
+    mail.Write("1.CNM", "\"Ann Lee\" <ann@example.com>", "One");
+    mail.Write("2.CNM", "\"Bob\" <bob@example.com>", "Two");
+    Tick();
+    wintest::TrayBalloon balloon;
+    ASSERT_TRUE(wintest::WaitForTrayBalloon(GetCurrentProcessId(), L"2 new messages", 10000, &balloon));
+    const std::vector<std::wstring> lines = wintest::SplitLines(balloon.text);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(std::set<std::wstring>(lines.begin(), lines.end()),
+              (std::set<std::wstring>{L"Ann Lee: One", L"Bob: Two"}));
+    EXPECT_EQ(dialogs.Count(), 1u) << "no popup";
+
+    // Timed out: nothing. Clicked once the client has taken in the message
+    // named first: the popup, at the first named that still waits.
+    SendIconEvent(window, NIN_BALLOONTIMEOUT);
+    wintest::PumpFor(300);
+    EXPECT_EQ(dialogs.Count(), 1u);
+    const bool annFirst = lines[0] == L"Ann Lee: One";
+    mail.Remove(annFirst ? "1.CNM" : "2.CNM");
+    SendIconEvent(window, NIN_BALLOONUSERCLICK);
+    ASSERT_EQ(dialogs.Count(), 2u);
+    EXPECT_EQ(dialogs.Boxes()[1].caption, "New Mail!!");
+    ASSERT_EQ(ListCount(newList), 1);
+    EXPECT_EQ(std::string(MailAt(newList, 0)->path), mail.File(annFirst ? "2.CNM" : "1.CNM"));
+    EXPECT_EQ(popupIndex, 0);
+
+    // The notification has been answered: a second click opens nothing.
+    SendIconEvent(window, NIN_BALLOONUSERCLICK);
+    wintest::PumpFor(300);
+    EXPECT_EQ(dialogs.Count(), 2u);
+}
+
+TEST_F(TrayTest, FullScreenForegroundHoldsTheNotificationForOneSummary)
+{
+    Start();
+    popupNotification = 0;
+    HWND cover = ShowFullScreenWindow();
+    ASSERT_EQ(GetForegroundWindow(), cover);
+    mail.Write("1.CNM", "Ann <ann@example.com>", "One");
+    Tick();
+    mail.Write("2.CNM", "Bob <bob@example.com>", "Two");
+    Tick();
+    // The shell shows a balloon two seconds after it is asked for one.
+    wintest::PumpFor(2500);
+    EXPECT_FALSE(wintest::ReadTrayBalloon(GetCurrentProcessId()));
+
+    DestroyWindow(cover);
+    scanInterval = 3600;
+    SendMessageA(window, WM_TIMER, IDT_SCAN, 0);
+    wintest::TrayBalloon balloon;
+    ASSERT_TRUE(wintest::WaitForTrayBalloon(GetCurrentProcessId(), L"2 new messages", 10000, &balloon));
+    EXPECT_EQ(wintest::SplitLines(balloon.text).size(), 2u);
+    EXPECT_EQ(played.size(), 1u);
 }
