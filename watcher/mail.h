@@ -95,6 +95,8 @@ void ListClear(RecordList* list);
 // The list's own copy of record, or null when the list is full or the copy
 // cannot be allocated.
 void* ListAppend(RecordList* list, const void* record);
+// Appends copies of the records of `from` to `to`, in order, as many as fit.
+void ListAppendAll(RecordList* to, RecordList* from);
 void* ListGet(RecordList* list, int index);
 int ListCount(RecordList* list);
 void ListRemoveAt(RecordList* list, int index);
@@ -110,6 +112,9 @@ int ListContainsPath(RecordList* const& list, const char* path);
 // Removes, in order, every record whose file no longer exists, then forgets
 // every remembered path whose file no longer exists.
 void ListPrune(RecordList* const& list);
+// Removes every record whose path equals path (as ListContainsPath
+// compares them); lets no messages through.
+void ListRemovePath(RecordList* list, const char* path);
 
 // The paths a list remembers for files it had no room for (the scan's
 // files that were counted once and wait for room in knownList), up to

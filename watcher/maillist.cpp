@@ -130,6 +130,12 @@ void* ListAppend(RecordList* list, const void* record)
     return copy;
 }
 
+void ListAppendAll(RecordList* to, RecordList* from)
+{
+    const int count = ListCount(from);
+    for (int i = 0; i < count; ++i) ListAppend(to, ListGet(from, i));
+}
+
 void* ListGet(RecordList* list, int index)
 {
     if (!list || !list->items || index < 0 || index >= list->count) return nullptr;
@@ -167,6 +173,15 @@ int ListContainsPath(RecordList* const& list, const char* path)
         if (!HoldsMail(current) || i >= current->count) return 0;
         if (SamePath(static_cast<const MailRecord*>(current->items[i])->path, path, length)) return 1;
     }
+}
+
+void ListRemovePath(RecordList* list, const char* path)
+{
+    if (!HoldsMail(list) || !path) return;
+    const size_t length = std::strlen(path);
+    if (length >= static_cast<size_t>(kMailPathSize)) return;
+    for (int i = list->count - 1; i >= 0; --i)
+        if (SamePath(static_cast<const MailRecord*>(list->items[i])->path, path, length)) ListRemoveAt(list, i);
 }
 
 void ListPrune(RecordList* const& list)

@@ -168,6 +168,7 @@ INT_PTR Properties_Init(HWND dialog)
     FillFields(dialog);
     SetUpBrowseButtons(dialog);
     CheckDlgButton(dialog, IDC_PROP_POPUP, popupNotification ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_PROP_WINNOTIFY, windowsNotification ? BST_CHECKED : BST_UNCHECKED);
     SetDialogFont(dialog);
     return TRUE;
 }
@@ -192,6 +193,7 @@ void ReadFields(HWND dialog)
     GetDlgItemTextA(dialog, IDC_PROP_VIEWER, viewerProgram, kPathChars + 1);
     GetDlgItemTextA(dialog, IDC_PROP_SOUND, newMailSound, kPathChars + 1);
     popupNotification = IsDlgButtonChecked(dialog, IDC_PROP_POPUP) == BST_CHECKED ? 1 : 0;
+    windowsNotification = IsDlgButtonChecked(dialog, IDC_PROP_WINNOTIFY) == BST_CHECKED ? 1 : 0;
 }
 
 // Checks the three paths in order and warns about the first that fails.

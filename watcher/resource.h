@@ -65,6 +65,7 @@
 #define IDC_PROP_POPUP          1008    /* check box: "Popup Notification" */
 #define IDC_PROP_SOUND          1009    /* edit: new-mail sound */
 #define IDC_PROP_BROWSE_SOUND   1010    /* browse button for 1009 */
+#define IDC_PROP_WINNOTIFY      1011    /* check box: "Windows Notification" */
 
 /* Dialog 159, the About box (also uses IDOK) */
 #define IDC_ABOUT_VERSION       167     /* animated version line */

@@ -20,6 +20,7 @@ char viewerProgram[kSettingSize];
 char newMailSound[kSettingSize];
 int scanInterval;
 int popupNotification;
+int windowsNotification;
 
 namespace {
 
@@ -50,6 +51,7 @@ void LoadSettings()
     scanInterval = KwGetPrivateProfileInt(kSection, "Scan Interval", 10, kNoFile);
     KwGetPrivateProfileString(kSoundSection, "", "None", newMailSound, kSoundReadSize, kNoFile);
     popupNotification = KwGetPrivateProfileBool(kSection, "Popup Notification", 1, kNoFile);
+    windowsNotification = KwGetPrivateProfileBool(kSection, "Windows Notification", 1, kNoFile);
 
     if (Exists(clientProgram) && Exists(mailDir) && Exists(viewerProgram)) return;
     DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_PROPERTIES), nullptr, PropertiesProc, 0);
@@ -64,4 +66,5 @@ void SaveSettings()
     KwWritePrivateProfileString(kSection, "Viewer Program", viewerProgram, kNoFile);
     KwWritePrivateProfileString(kSoundSection, "", newMailSound, kNoFile);
     KwWritePrivateProfileBool(kSection, "Popup Notification", popupNotification, kNoFile);
+    KwWritePrivateProfileBool(kSection, "Windows Notification", windowsNotification, kNoFile);
 }

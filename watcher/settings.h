@@ -1,5 +1,5 @@
 /*
- * The watcher's seven settings: running copies that every module reads
+ * The watcher's eight settings: running copies that every module reads
  * directly, loaded once when the tray window is created and saved by the
  * Properties dialog.
  */
@@ -17,6 +17,7 @@ extern char viewerProgram[kSettingSize]; // program that "Quick View" starts
 extern char newMailSound[kSettingSize];  // sound file, or "None"
 extern int scanInterval;                 // seconds between scans
 extern int popupNotification;            // 1: a scan with new mail opens the popup
+extern int windowsNotification;          // 1: with the popup off, new mail shows a notification
 
 // Loads every setting; when the client program, the mail directory or the
 // viewer does not exist, opens the Properties dialog and returns once the

@@ -3,9 +3,15 @@
  * notification area, rescans the mail directory soon after the system
  * signals a change in it, on resume from sleep, and on a one-second timer
  * once the scan interval has passed; it switches icon and tip, plays the
- * new-mail sound, opens the popup (both held back while the user is busy
- * with a full-screen program), and answers the icon's mouse events and menu.
+ * new-mail sound, opens the popup or shows the notification (held back
+ * while the user is busy with a full-screen program), and answers the
+ * icon's mouse and keyboard events and its menu.
  */
+// The tray protocol of Windows 7 and later (version 4: keyboard events, the
+// point an event belongs to); the headers give its names only to programs
+// built for those systems. Older shells ignore what they do not know.
+#define NTDDI_VERSION 0x06010000
+
 #include <windows.h>
 #include <shellapi.h>
 
@@ -15,9 +21,11 @@
 #include <string>
 
 #include "changewatch.h"
+#include "charstep.h"
 #include "display.h"
 #include "dpimetrics.h"
 #include "mail.h"
+#include "notification.h"
 #include "popup.h"
 #include "resource.h"
 #include "settings.h"
@@ -54,6 +62,13 @@ DWORD burstStart;
 // the popup, and whether the sound is owed.
 RecordList* heldList;
 bool soundHeld;
+
+// True while the tray menu is open: the shell's WM_CONTEXTMENU that follows
+// the right click which opened it must not open a second one.
+bool trayMenuOpen;
+// When the last NIN_KEYSELECT came (GetTickCount), and whether one came.
+DWORD lastKeySelect;
+bool keySelected;
 
 // What the icon shows now, so that it can be put back as it was when the
 // shell's taskbar is created anew.
@@ -190,11 +205,6 @@ void RestartScanTimer(HWND window)
     lastScanTime = time(nullptr);
 }
 
-void OpenPopup()
-{
-    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_NEWMAIL), nullptr, NewMailProc, 0);
-}
-
 LRESULT OnCreate(HWND window)
 {
     // The settings come first: a missing path opens the Properties dialog
@@ -225,24 +235,25 @@ LRESULT OnCreate(HWND window)
     return 0;
 }
 
-// Copies of every record of from, appended to to.
-void AppendRecords(RecordList* to, RecordList* from)
-{
-    for (int i = 0; i < ListCount(from); ++i) ListAppend(to, ListGet(from, i));
-}
-
 // While the user is busy the announcement waits: the sound is owed and the
-// new messages are kept for one popup later.
+// new messages are kept for one popup (or notification) later.
 void HoldAnnouncement()
 {
     soundHeld = true;
     if (!heldList) heldList = ListCreate(sizeof(MailRecord));
-    AppendRecords(heldList, newList);
+    ListAppendAll(heldList, newList);
 }
 
-// One scan and what follows from it: icon and tip, sound, popup. A due tick
-// and a change in the directory both run it, and the next interval is
-// measured from its end.
+// New mail shown as the settings say: the popup, or else the notification.
+void ShowNewMail(HWND window)
+{
+    if (popupNotification) OpenPopup();
+    else if (windowsNotification) ShowMailNotification(window, newList);
+}
+
+// One scan and what follows from it: icon and tip, sound, popup or
+// notification. A due tick and a change in the directory both run it, and
+// the next interval is measured from its end.
 void ScanAndAnnounce(HWND window)
 {
     PauseScanning(window);
@@ -260,7 +271,7 @@ void ScanAndAnnounce(HWND window)
             HoldAnnouncement();
         } else {
             PlayNewMailSound();
-            if (popupNotification) OpenPopup();
+            ShowNewMail(window);
         }
     } else if (ListCount(knownList) < lastCount || lastCount == 0) {
         // The new-mail icon stays until the client has taken some in.
@@ -269,35 +280,40 @@ void ScanAndAnnounce(HWND window)
     RestartScanTimer(window);
 }
 
-// newList, the popup's list, becomes a copy of source's records, and
-// whatever was held back is no longer owed.
-void TakeIntoPopupList(RecordList* source)
+// newList, the popup's list, becomes a copy of source's records.
+void FillPopupList(RecordList* source)
 {
     ListClear(newList);
-    AppendRecords(newList, source);
+    ListAppendAll(newList, source);
+}
+
+// The popup's list becomes a copy of source's records, and whatever was
+// held back is no longer owed.
+void TakeIntoPopupList(RecordList* source)
+{
+    FillPopupList(source);
     heldList = ListDestroy(heldList);
     soundHeld = false;
 }
 
 // The user is back: what was held comes now, once. This departs from the
-// popup's usual rules in three ways: the popup lists every message that
-// arrived while the user was busy, over as many scans as there were, not
-// only those of the latest scan; it opens on a tick that did not scan; and
-// messages the client took in meanwhile are left out (with none left, no
-// popup opens). The sound plays once for all of them.
+// popup's usual rules in three ways: the popup (or the notification's
+// summary) lists every message that arrived while the user was busy, over
+// as many scans as there were, not only those of the latest scan; it opens
+// on a tick that did not scan; and messages the client took in meanwhile
+// are left out (with none left, neither comes). The sound plays once for
+// all of them.
 void ReleaseAnnouncement(HWND window)
 {
     PauseScanning(window);
     TakeIntoPopupList(heldList);
     ListPrune(newList);
     PlayNewMailSound();
-    if (popupNotification && ListCount(newList) > 0) {
-        OpenPopup();
-        // As after a scan's popup, the interval counts from its closing.
-        RestartScanTimer(window);
-    } else {
-        ResumeScanning(window);
-    }
+    const bool popup = popupNotification && ListCount(newList) > 0;
+    if (ListCount(newList) > 0) ShowNewMail(window);
+    // As after a scan's popup, the interval counts from its closing.
+    if (popup) RestartScanTimer(window);
+    else ResumeScanning(window);
 }
 
 // The one-second tick. Besides the interval it keeps the change watch on
@@ -335,6 +351,19 @@ LRESULT OnPowerBroadcast(HWND window, WPARAM event)
     return TRUE;
 }
 
+// A click on the notification: the popup shows the messages it named that
+// still wait, from the first it named. It names them no more after that.
+void OpenNotifiedMail(HWND window)
+{
+    if (ListCount(NotifiedMail()) == 0) return;
+    PauseScanning(window);
+    FillPopupList(NotifiedMail());
+    ForgetMailNotification();
+    ListPrune(newList);
+    if (ListCount(newList) > 0) OpenPopup();
+    ResumeScanning(window);
+}
+
 void ShowNewMailList(HWND window)
 {
     PauseScanning(window);
@@ -346,12 +375,16 @@ void ShowNewMailList(HWND window)
 }
 
 // Starts the viewer with the path of the known message behind a "Quick
-// View" item; a message that has gone meanwhile does nothing.
+// View" item; a message that has gone meanwhile does nothing. The path is
+// quoted, so that a directory with spaces in its name reaches the viewer as
+// one argument (a file name holds no quotes).
 void QuickView(HWND window, int index)
 {
     const MailRecord* record = MailAt(knownList, index);
     if (!record) return;
-    ShellExecuteA(window, "open", viewerProgram, record->path, nullptr, SW_SHOW);
+    char parameter[kMailPathSize + 2];
+    snprintf(parameter, sizeof parameter, "\"%s\"", record->path);
+    ShellExecuteA(window, "open", viewerProgram, parameter, nullptr, SW_SHOW);
 }
 
 LRESULT OnCommand(HWND window, UINT id)
@@ -406,8 +439,12 @@ HMENU BuildQuickViewMenu(HMENU trayMenu)
     return count > 0 ? quickView : nullptr;
 }
 
-void ShowTrayMenu(HWND window)
+// Shows the tray menu at a point of the screen; a menu already open is
+// left alone.
+void ShowTrayMenu(HWND window, POINT at)
 {
+    if (trayMenuOpen) return;
+    trayMenuOpen = true;
     // In the foreground, the menu closes when the user clicks elsewhere.
     SetForegroundWindow(window);
     HMENU menu = LoadMenuA(appInstance, MAKEINTRESOURCEA(IDM_TRAYMENU));
@@ -415,22 +452,65 @@ void ShowTrayMenu(HWND window)
     const bool listed = BuildQuickViewMenu(trayMenu) != nullptr;
     EnableMenuItem(trayMenu, 0, MF_BYPOSITION | (listed ? MF_ENABLED : MF_GRAYED | MF_DISABLED));
     SetMenuDefaultItem(trayMenu, IDM_RUNCLIENT, FALSE);
-    POINT cursor;
-    GetCursorPos(&cursor);
-    TrackPopupMenu(trayMenu, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
+    TrackPopupMenu(trayMenu, TPM_RIGHTBUTTON, at.x, at.y, 0, window, nullptr);
     // Destroys the inserted "Quick View" pop-up with it.
     DestroyMenu(menu);
+    trayMenuOpen = false;
 }
 
-LRESULT OnTrayNotify(HWND window, LPARAM mouseMessage)
+POINT CursorPoint()
 {
-    switch (mouseMessage) {
+    POINT cursor;
+    GetCursorPos(&cursor);
+    return cursor;
+}
+
+// The point an event of the icon belongs to: in the version 4 protocol
+// (the icon's identifier in the high word of lParam) wParam carries it, for
+// the keyboard the icon's corner; otherwise the cursor's position.
+POINT EventPoint(WPARAM anchor, LPARAM event)
+{
+    if (HIWORD(event) != TRAY_ICON_ID) return CursorPoint();
+    return {static_cast<short>(LOWORD(anchor)), static_cast<short>(HIWORD(anchor))};
+}
+
+// Enter or Space on the icon. A second one within the double-click time is
+// the same key press (the shell may send two for Enter) or a repeat:
+// answered once, so that a client that is not running is started once.
+bool IsRepeatedKeySelect()
+{
+    const DWORD now = GetTickCount();
+    const bool repeated = keySelected && now - lastKeySelect < GetDoubleClickTime();
+    keySelected = true;
+    lastKeySelect = now;
+    return repeated;
+}
+
+// The icon's events. In the version 4 protocol that the icon declares
+// (SetTrayIcon) the event is the low word of lParam; older shells send it
+// whole, which reads the same. Mouse input is answered as it always was: a
+// double click brings up the client, the right button opens the menu, a
+// single click (NIN_SELECT too) does nothing. The keyboard's selection
+// (NIN_KEYSELECT) is its double click; the context menu (the menu key,
+// Shift+F10, or the shell after a right click) opens the menu at the icon.
+LRESULT OnTrayNotify(HWND window, WPARAM anchor, LPARAM event)
+{
+    switch (LOWORD(event)) {
     case WM_LBUTTONDBLCLK:
         BringUpClient(window, true);
         return 0;
+    case NIN_KEYSELECT:
+        if (!IsRepeatedKeySelect()) BringUpClient(window, true);
+        return 0;
     case WM_RBUTTONDOWN:
-        ShowTrayMenu(window);
+        ShowTrayMenu(window, CursorPoint());
         return 1;
+    case WM_CONTEXTMENU:
+        ShowTrayMenu(window, EventPoint(anchor, event));
+        return 1;
+    case NIN_BALLOONUSERCLICK:
+        OpenNotifiedMail(window);
+        return 0;
     default:
         return 1;
     }
@@ -468,6 +548,7 @@ LRESULT OnClose(HWND window)
     knownList = ListDestroy(knownList);
     heldList = ListDestroy(heldList);
     soundHeld = false;
+    ForgetMailNotification();
     DestroyWindow(window);
     return 0;
 }
@@ -516,14 +597,22 @@ void ShowTrayIcon(HWND window, DWORD operation, int iconId, const char* tip)
 BOOL SetTrayIcon(HWND window, DWORD operation, UINT id, HICON icon, const char* tip)
 {
     NOTIFYICONDATAA data = {};
-    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.cbSize = sizeof data;
     data.hWnd = window;
     data.uID = id;
-    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    // The standard tip stays on under the version 4 protocol.
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;
     data.uCallbackMessage = WM_TRAYNOTIFY;
     data.hIcon = icon;
-    lstrcpynA(data.szTip, tip ? tip : "", sizeof data.szTip);
+    // At most 63 characters, as the shell's oldest tips hold.
+    KwCopyWhole(data.szTip, tip ? tip : "", kTipSize);
     const BOOL result = Shell_NotifyIconA(operation, &data);
+    // An icon added declares the protocol whose events reach it from the
+    // keyboard (NIN_KEYSELECT, WM_CONTEXTMENU) and from its notifications.
+    if (operation == NIM_ADD && result) {
+        data.uVersion = NOTIFYICON_VERSION_4;
+        Shell_NotifyIconA(NIM_SETVERSION, &data);
+    }
     if (icon) DestroyIcon(icon);
     return result;
 }
@@ -573,7 +662,7 @@ LRESULT CALLBACK MailWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_TIMER:            return OnTimer(window, wParam);
     case WM_POWERBROADCAST:   return OnPowerBroadcast(window, wParam);
     case WM_COMMAND:          return OnCommand(window, LOWORD(wParam));
-    case WM_TRAYNOTIFY:       return OnTrayNotify(window, lParam);
+    case WM_TRAYNOTIFY:       return OnTrayNotify(window, wParam, lParam);
     case WM_RESETTRAYICON:
     case kTaskbarCreatedFixed: return OnResetTrayIcon(window);
     case WM_CLOSE:            return OnClose(window);

@@ -1,6 +1,7 @@
 #include "tray.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -91,8 +92,10 @@ bool SendTimeout(HWND h, UINT msg, WPARAM w, LPARAM l, DWORD_PTR* result) {
 
 struct ShellTool {
     HWND tooltip;
-    std::string text;
-    RECT rect; // taskbar client coordinates
+    std::string text;    // in this process's code page, as icon tips are compared
+    std::wstring wide;   // as the control holds it
+    RECT rect;           // taskbar client coordinates; empty for a balloon
+    bool shownBalloon;   // a tooltip in balloon style, on the screen
 };
 
 struct CollectTooltips {
@@ -106,9 +109,10 @@ BOOL CALLBACK CollectTooltip(HWND h, LPARAM lp) {
     return TRUE;
 }
 
-// The first tool of each tooltip control owned by the taskbar; the tool
-// structure and its text buffer live in the shell's process, where the
-// control reads and fills them.
+// The first tool of each tooltip control owned by the taskbar: the icons'
+// tips and the balloons. The tool structure and its text buffer live in the
+// shell's process, where the control reads and fills them; the text comes
+// in UTF-16, since balloons hold any script.
 std::vector<ShellTool> ReadShellTools(HWND tray, const ShellProcess& shell) {
     std::vector<ShellTool> tools;
     CollectTooltips c{tray, {}};
@@ -118,25 +122,29 @@ std::vector<ShellTool> ReadShellTools(HWND tray, const ShellProcess& shell) {
     // Tool structure first, then a text buffer large enough for the longest
     // text the control hands out (1024 characters).
     const SIZE_T kTextOffset = 256, kTextSize = 2048;
-    RemoteBlock block(shell.handle(), kTextOffset + kTextSize);
+    RemoteBlock block(shell.handle(), kTextOffset + kTextSize + sizeof(wchar_t));
     if (!block.ok()) return tools;
-    const std::vector<char> zeros(kTextSize, 0);
+    const std::vector<char> zeros(kTextSize + sizeof(wchar_t), 0);
 
     for (HWND tip : c.found) {
         DWORD_PTR count = 0;
         if (!SendTimeout(tip, TTM_GETTOOLCOUNT, 0, 0, &count) || count == 0) continue;
-        TTTOOLINFOA ti = {};
+        TTTOOLINFOW ti = {};
         ti.cbSize = sizeof ti;
-        ti.lpszText = block.at(kTextOffset);
+        ti.lpszText = reinterpret_cast<LPWSTR>(block.at(kTextOffset));
         DWORD_PTR ok = 0;
-        if (!block.Write(0, &ti, sizeof ti) || !block.Write(kTextOffset, zeros.data(), kTextSize) ||
-            !SendTimeout(tip, TTM_ENUMTOOLSA, 0, reinterpret_cast<LPARAM>(block.at(0)), &ok) || !ok)
+        if (!block.Write(0, &ti, sizeof ti) || !block.Write(kTextOffset, zeros.data(), zeros.size()) ||
+            !SendTimeout(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(block.at(0)), &ok) || !ok)
             continue;
-        std::vector<char> text(kTextSize, 0);
-        if (!block.Read(0, &ti, sizeof ti) || !block.Read(kTextOffset, text.data(), kTextSize - 1))
-            continue;
-        if (IsRectEmpty(&ti.rect)) continue; // deleted or hidden icon
-        tools.push_back({tip, text.data(), ti.rect});
+        std::vector<wchar_t> text(kTextSize / sizeof(wchar_t) + 1, 0);
+        if (!block.Read(0, &ti, sizeof ti) || !block.Read(kTextOffset, text.data(), kTextSize)) continue;
+        ShellTool tool{tip, {}, text.data(), ti.rect, false};
+        char narrow[kTextSize] = {};
+        WideCharToMultiByte(CP_ACP, 0, tool.wide.c_str(), -1, narrow, sizeof narrow - 1, nullptr, nullptr);
+        tool.text = narrow;
+        tool.shownBalloon = (GetWindowLongA(tip, GWL_STYLE) & TTS_BALLOON) && IsWindowVisible(tip);
+        if (IsRectEmpty(&tool.rect) && !tool.shownBalloon) continue; // deleted or hidden icon
+        tools.push_back(tool);
     }
     return tools;
 }
@@ -146,20 +154,35 @@ std::vector<ShellTool> ReadShellTools(HWND tray, const ShellProcess& shell) {
 // laid out as
 //   [0] next  [1] prev  [2] icon image  [3] owner window  [4] tooltip
 //   [5] state  [6] identifier  [7] callback message  [8] display slot
-//   [9...] the tip, 128 UTF-16 characters
+//   [9...] the tip, 128 UTF-16 characters, then the text (256) and the
+//   title (64) of the balloon the icon last asked for
 // (32-bit values). The node is found by the tooltip handle, and accepted only
 // if the list links are plausible, the slot says the icon is shown and the
 // stored tip equals the tooltip's text.
 
 const size_t kTooltipSlot = 4;
 const size_t kTipChars = 128;
-const size_t kNodeWords = 9 + kTipChars / 2;
+const size_t kBalloonTextChars = 256;
+const size_t kBalloonTitleChars = 64;
+const size_t kBalloonTextWord = 9 + kTipChars / 2;
+const size_t kBalloonTitleWord = kBalloonTextWord + kBalloonTextChars / 2;
+const size_t kNodeWords = kBalloonTitleWord + kBalloonTitleChars / 2;
 
 struct ShellRecord {
     HWND owner = nullptr;
     UINT id = 0;
     UINT callback = 0;
+    std::wstring balloonText;
+    std::wstring balloonTitle;
 };
+
+// A text field of the node, of at most `chars` characters.
+std::wstring NodeText(const DWORD* node, size_t word, size_t chars) {
+    const auto* text = reinterpret_cast<const wchar_t*>(node + word);
+    size_t length = 0;
+    while (length < chars && text[length]) ++length;
+    return std::wstring(text, length);
+}
 
 bool Plausible(const DWORD* node, HWND tooltip, const std::string& tip, ShellRecord* rec) {
     const DWORD next = node[0], prev = node[1], owner = node[3];
@@ -174,6 +197,8 @@ bool Plausible(const DWORD* node, HWND tooltip, const std::string& tip, ShellRec
     rec->owner = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(owner));
     rec->id = node[6];
     rec->callback = node[7];
+    rec->balloonText = NodeText(node, kBalloonTextWord, kBalloonTextChars);
+    rec->balloonTitle = NodeText(node, kBalloonTitleWord, kBalloonTitleChars);
     return true;
 }
 
@@ -273,6 +298,8 @@ std::vector<TrayIcon> ReadAll() {
     for (int attempt = 0; attempt < 3; ++attempt) {
         if (attempt) Sleep(10);
         tools = ReadShellTools(tray, shell);
+        tools.erase(std::remove_if(tools.begin(), tools.end(), [](const ShellTool& t) { return t.shownBalloon; }),
+                    tools.end());
         records = FindRecords(shell, tools);
         if (records.size() == tools.size()) break;
     }
@@ -290,6 +317,8 @@ std::vector<TrayIcon> ReadAll() {
             icon.owner = rec->second.owner;
             icon.id = rec->second.id;
             icon.callbackMessage = rec->second.callback;
+            icon.balloonText = rec->second.balloonText;
+            icon.balloonTitle = rec->second.balloonTitle;
             icon.pid = IsWindow(icon.owner) ? ProcessOf(icon.owner) : 0;
         }
         icons.push_back(icon);
@@ -368,6 +397,43 @@ bool WaitForTrayTip(DWORD pid, const std::string& tip, DWORD timeoutMs, TrayIcon
 
 bool WaitForNoTrayIcon(DWORD pid, DWORD timeoutMs) {
     return PollUntil([&] { return ReadTrayIcons(pid).empty(); }, timeoutMs);
+}
+
+bool ReadTrayBalloon(DWORD pid, TrayBalloon* balloon) {
+    HWND tray = FindTrayWindow();
+    if (!tray) return false;
+    std::vector<ShellTool> shown;
+    {
+        ShellProcess shell(tray);
+        if (!shell.handle()) return false;
+        shown = ReadShellTools(tray, shell);
+    }
+    for (const ShellTool& tool : shown) {
+        if (!tool.shownBalloon) continue;
+        // Its icon is the one whose record holds the balloon's text.
+        for (const TrayIcon& icon : ReadTrayIcons(pid)) {
+            if (icon.balloonText.empty() || icon.balloonText != tool.wide) continue;
+            if (balloon) {
+                balloon->title = icon.balloonTitle;
+                balloon->text = tool.wide;
+                GetWindowRect(tool.tooltip, &balloon->screenRect);
+                balloon->icon = icon;
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+bool WaitForTrayBalloon(DWORD pid, const std::wstring& title, DWORD timeoutMs, TrayBalloon* balloon) {
+    return PollUntil(
+        [&] {
+            TrayBalloon shown;
+            if (!ReadTrayBalloon(pid, &shown) || shown.title != title) return false;
+            if (balloon) *balloon = shown;
+            return true;
+        },
+        timeoutMs);
 }
 
 Pixels CaptureTrayIcon(const TrayIcon& icon, bool wholeCell) {
@@ -547,6 +613,25 @@ std::vector<std::string> ReadStandInLog(const std::string& logPath, DWORD pid) {
         events.push_back(line.substr(space + 1));
     }
     return events;
+}
+
+std::vector<std::string> StandInArguments(const std::string& startedEvent) {
+    std::vector<std::string> arguments;
+    const std::string event = "started";
+    if (startedEvent.compare(0, event.size(), event) != 0) return arguments;
+    // A program name in front, which the split gives back first.
+    const std::string line = "x " + startedEvent.substr(event.size());
+    std::wstring wide(line.size() + 1, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, &wide[0], int(wide.size()));
+    int count = 0;
+    LPWSTR* split = CommandLineToArgvW(wide.c_str(), &count);
+    for (int i = 1; split && i < count; ++i) {
+        char utf8[4096] = {};
+        WideCharToMultiByte(CP_UTF8, 0, split[i], -1, utf8, sizeof utf8 - 1, nullptr, nullptr);
+        arguments.push_back(utf8);
+    }
+    LocalFree(split);
+    return arguments;
 }
 
 int CountStandInEvents(const std::string& logPath, const std::string& event, DWORD pid) {

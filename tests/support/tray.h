@@ -33,6 +33,20 @@ struct TrayIcon {
     std::string tip;
     RECT screenRect = {};      // the icon's cell on the screen
     HWND tooltip = nullptr;    // the shell's tooltip control for this icon
+    // The balloon (NIF_INFO) the icon last asked for, from the shell's record;
+    // empty when none or unknown. The shell empties the text once the
+    // balloon has had its time on the screen.
+    std::wstring balloonText;
+    std::wstring balloonTitle;
+};
+
+// A balloon on the screen. This shell draws one at a time, as a tooltip in
+// balloon style pointing at its icon; it never reports clicks on it.
+struct TrayBalloon {
+    std::wstring title;     // the title its icon gave it
+    std::wstring text;      // the text it shows
+    RECT screenRect = {};   // the balloon on the screen
+    TrayIcon icon;          // the icon it belongs to
 };
 
 // The taskbar window that holds the notification area, or null if the
@@ -49,6 +63,13 @@ bool FindTrayIcon(HWND owner, UINT id, TrayIcon* icon);
 // Pumps the calling thread's messages until process pid (any process if 0)
 // shows an icon whose tip is exactly `tip`; stores that icon if asked.
 bool WaitForTrayTip(DWORD pid, const std::string& tip, DWORD timeoutMs, TrayIcon* icon = nullptr);
+
+// The balloon on the screen now, if it belongs to an icon of process pid
+// (of any process if pid is 0).
+bool ReadTrayBalloon(DWORD pid, TrayBalloon* balloon = nullptr);
+
+// Pumps until process pid's icon shows a balloon with this title.
+bool WaitForTrayBalloon(DWORD pid, const std::wstring& title, DWORD timeoutMs, TrayBalloon* balloon = nullptr);
 
 // Pumps until process pid shows no icon (pid 0: until the area is empty).
 bool WaitForNoTrayIcon(DWORD pid, DWORD timeoutMs);
@@ -104,6 +125,11 @@ std::string NewStandInLog(const std::string& name = "standin");
 // The log's events ("restored", "started --log x"...), oldest first, of
 // process pid only unless pid is 0.
 std::vector<std::string> ReadStandInLog(const std::string& logPath, DWORD pid = 0);
+
+// The arguments that a "started" event records, split as the program's C
+// run-time splits its command line (the log's text taken as UTF-8, which
+// ASCII is too).
+std::vector<std::string> StandInArguments(const std::string& startedEvent);
 
 // Number of events that are `event` or start with `event` and a space.
 int CountStandInEvents(const std::string& logPath, const std::string& event, DWORD pid = 0);

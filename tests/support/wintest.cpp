@@ -475,6 +475,28 @@ bool SaveBmp(const Pixels& pixels, const char* path) {
 // Processes and windows
 // ---------------------------------------------------------------------------
 
+std::wstring Utf16(const std::string& utf8) {
+    std::wstring wide(utf8.size() + 1, L'\0');
+    const int units = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0], int(wide.size()));
+    wide.resize(size_t(units > 0 ? units : 0));
+    return wide;
+}
+
+std::string Repeat(const std::string& text, int times) {
+    std::string repeated;
+    for (int i = 0; i < times; ++i) repeated += text;
+    return repeated;
+}
+
+std::vector<std::wstring> SplitLines(const std::wstring& text) {
+    std::vector<std::wstring> lines(1);
+    for (wchar_t c : text) {
+        if (c == L'\n') lines.emplace_back();
+        else lines.back() += c;
+    }
+    return lines;
+}
+
 std::string ExeDir() {
     char path[MAX_PATH * 2] = {};
     const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);

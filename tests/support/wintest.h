@@ -163,6 +163,19 @@ Pixels CaptureScreen();
 bool SaveBmp(const Pixels& pixels, const char* path);
 
 // ---------------------------------------------------------------------------
+// Text
+// ---------------------------------------------------------------------------
+
+// UTF-8 text in UTF-16.
+std::wstring Utf16(const std::string& utf8);
+
+// text, `times` times over.
+std::string Repeat(const std::string& text, int times);
+
+// The lines of a text, split at each '\n'.
+std::vector<std::wstring> SplitLines(const std::wstring& text);
+
+// ---------------------------------------------------------------------------
 // Processes and windows
 // ---------------------------------------------------------------------------
 

@@ -106,14 +106,6 @@ TEST_F(WatcherProgramTest, MailArrivesIsTakenInAndTheWatcherEnds)
 
 namespace {
 
-std::wstring Wide(const std::string& utf8)
-{
-    std::wstring wide(utf8.size() + 1, L'\0');
-    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                                        &wide[0], static_cast<int>(wide.size()))));
-    return wide;
-}
-
 std::string WideText(HWND dialog, int id)
 {
     wchar_t text[256] = {};
@@ -133,7 +125,7 @@ struct NamedFiles {
     }
     bool Write(const std::string& dir, const std::string& name, const std::string& from, const std::string& subject)
     {
-        paths.push_back(Wide(dir + "\\" + name));
+        paths.push_back(wintest::Utf16(dir + "\\" + name));
         HANDLE file = CreateFileW(paths.back().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE) return false;
         const std::string text = "From: " + from + "\r\nSubject: " + subject + "\r\n\r\nHello.\r\n";
@@ -238,8 +230,12 @@ TEST_F(WatcherProgramTest, NamesAndTextInAnyScriptAreCountedShownAndOpened)
     for (UINT item = 1000; item < 1003; ++item) PostMessageA(tray, WM_COMMAND, item, 0);
     EXPECT_TRUE(wintest::WaitForStandInEvent(log, "started", 15000, 0, 3));
     std::set<std::string> opened;
-    for (const std::string& event : wintest::ReadStandInLog(log))
-        if (event.compare(0, 8, "started ") == 0) opened.insert(event.substr(8, event.find_last_not_of(' ') - 7));
+    for (const std::string& event : wintest::ReadStandInLog(log)) {
+        if (event.compare(0, 8, "started ") != 0) continue;
+        const std::vector<std::string> arguments = wintest::StandInArguments(event);
+        EXPECT_EQ(arguments.size(), 1u) << event;
+        if (!arguments.empty()) opened.insert(arguments[0]);
+    }
     EXPECT_EQ(opened, paths);
     SetEnvironmentVariableA("CORVID_STANDIN_LOG", nullptr);
     EndStandIns(log);
@@ -264,4 +260,50 @@ TEST_F(ChangeWatchTest, NewFilesAreAnnouncedLongBeforeTheIntervalAndOnceWhole)
     EXPECT_EQ(position, "1 of 1");
     EXPECT_FALSE(wintest::WaitForWindow("#32770", "New Mail!!", 2000, watcher.pid)) << "announced again";
     wintest::KillProcess(writer);
+}
+
+namespace {
+
+// Long enough for a notification to have left the screen, so that the next
+// one is not its summary.
+constexpr DWORD kNotificationGoneMs = 5500;
+
+} // namespace
+
+// With the popup off ("Windows Notification" is not stored: its default,
+// on), new mail is told by a notification at the tray icon, which this
+// shell draws as a balloon tool tip.
+TEST_F(WatcherProgramTest, WithThePopupOffNewMailShowsANotification)
+{
+    StartWatcher();
+    ASSERT_TRUE(ShowsTip("0 New Mail Messages"));
+
+    // One message: its sender's name and subject.
+    mail.Write("1.CNM", "\"Ann Lee\" <ann@example.com>", "Budget");
+    wintest::TrayBalloon balloon;
+    ASSERT_TRUE(wintest::WaitForTrayBalloon(watcher.pid, L"New mail from Ann Lee", 15000, &balloon));
+    EXPECT_EQ(balloon.text, L"Budget");
+    EXPECT_EQ(balloon.icon.tip, "1 New Mail Messages");
+
+    // A burst of five: one summary, three lines and the rest counted.
+    wintest::PumpFor(kNotificationGoneMs);
+    std::set<std::wstring> written;
+    for (int i = 1; i <= 5; ++i) {
+        const std::string n = std::to_string(i);
+        mail.Write("b" + n + ".CNM", "\"Sender " + n + "\" <s" + n + "@example.com>", "Subject " + n);
+        written.insert(wintest::Utf16("Sender " + n + ": Subject " + n));
+    }
+    ASSERT_TRUE(wintest::WaitForTrayBalloon(watcher.pid, L"5 new messages", 15000, &balloon));
+    const std::vector<std::wstring> lines = wintest::SplitLines(balloon.text);
+    ASSERT_EQ(lines.size(), 4u);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(written.count(lines[i]), 1u);
+    EXPECT_EQ(lines[3], L"and 2 more");
+
+    // 300 Chinese characters with an emoji where the text is cut: cut
+    // before the emoji, whole.
+    wintest::PumpFor(kNotificationGoneMs);
+    const std::string han = u8"中";
+    mail.Write("c.CNM", u8"\"王小明\" <wang@example.cn>", wintest::Repeat(han, 253) + u8"😀" + wintest::Repeat(han, 46));
+    ASSERT_TRUE(wintest::WaitForTrayBalloon(watcher.pid, wintest::Utf16(u8"New mail from 王小明"), 15000, &balloon));
+    EXPECT_EQ(balloon.text, wintest::Utf16(wintest::Repeat(han, 253) + u8"…"));
 }

@@ -9,14 +9,15 @@
 
 class MailDirectory {
 public:
-    MailDirectory()
+    // In the temporary directory, named prefix, the process and a serial.
+    explicit MailDirectory(const std::string& prefix = "mail")
     {
         char temp[MAX_PATH];
         GetTempPathA(sizeof temp, temp);
         static int serial = 0;
         char name[64];
-        snprintf(name, sizeof name, "mail%lu_%d", GetCurrentProcessId(), ++serial);
-        path_ = std::string(temp) + name;
+        snprintf(name, sizeof name, "%lu_%d", GetCurrentProcessId(), ++serial);
+        path_ = std::string(temp) + prefix + name;
         CreateDirectoryA(path_.c_str(), nullptr);
     }
     ~MailDirectory()

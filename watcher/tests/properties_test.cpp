@@ -173,6 +173,7 @@ protected:
         lstrcpynA(newMailSound, "None", kSettingSize);
         scanInterval = 10;
         popupNotification = 1;
+        windowsNotification = 1;
     }
     void TearDown() override { stored::Clear(); }
 
@@ -194,6 +195,8 @@ TEST_F(PropertiesTest, OkPutsTheFieldsInForceCutToTheirLimitsAndSavesThem)
             EXPECT_EQ(IsDlgButtonChecked(properties, IDC_PROP_POPUP), UINT(BST_CHECKED));
             EXPECT_TRUE(SendMessageA(properties, WM_GETICON, ICON_SMALL, 0));
             CheckDlgButton(properties, IDC_PROP_POPUP, BST_UNCHECKED);
+            EXPECT_EQ(IsDlgButtonChecked(properties, IDC_PROP_WINNOTIFY), UINT(BST_CHECKED));
+            CheckDlgButton(properties, IDC_PROP_WINNOTIFY, BST_UNCHECKED);
         }),
         Type(IDC_PROP_MAILDIR, mail.path() + "\\"),
         Type(IDC_PROP_MAILEXT, "ABCDEFGHIJKL"),
@@ -209,8 +212,10 @@ TEST_F(PropertiesTest, OkPutsTheFieldsInForceCutToTheirLimitsAndSavesThem)
     EXPECT_EQ(scanInterval, 4);
     EXPECT_EQ(std::string(newMailSound), longSound.substr(0, 253));
     EXPECT_EQ(popupNotification, 0);
+    EXPECT_EQ(windowsNotification, 0);
 
     EXPECT_EQ(stored::Get(stored::kKey, "MailDir").text, mail.path() + "\\");
+    EXPECT_EQ(stored::Get(stored::kKey, "Windows Notification").text, "No");
     EXPECT_EQ(stored::Get(stored::kKey, "Scan Interval").number, 4u);
     EXPECT_EQ(stored::Get(stored::kSoundKey, "").text, longSound.substr(0, 253));
 }

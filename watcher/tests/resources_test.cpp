@@ -293,6 +293,7 @@ TEST_F(WatcherResources, PropertiesDialog)
         {-1, "Static", "New Mail Extension", 15, 86, 66, 8, NOWRAP_TEXT},
         {IDC_PROP_MAILEXT, "Edit", "", 85, 83, 23, 14, EDIT},
         {IDC_PROP_POPUP, "Button", "Popup Notification", 149, 85, 74, 10, CHECK_BOX},
+        {IDC_PROP_WINNOTIFY, "Button", "Windows Notification", 149, 101, 84, 10, CHECK_BOX},
         {-1, "Static", "Scan Mail Dir Every", 15, 102, 66, 8, NOWRAP_TEXT},
         {IDC_PROP_INTERVAL, "Edit", "", 85, 99, 23, 14, EDIT},
         {-1, "Static", "Seconds", 113, 103, 29, 8, LEFT_TEXT},

@@ -48,6 +48,7 @@ void ExpectDefaults()
     EXPECT_STREQ(newMailSound, "None");
     EXPECT_EQ(scanInterval, 10);
     EXPECT_EQ(popupNotification, 1);
+    EXPECT_EQ(windowsNotification, 1);
 }
 
 } // namespace
@@ -78,6 +79,8 @@ TEST_F(SettingsTest, StoredSettingsLoadWithoutDialog)
     EXPECT_STREQ(clientProgram, "C:\\windows\\notepad.exe");
     EXPECT_EQ(scanInterval, 45);
     EXPECT_EQ(popupNotification, 0);
+    // Settings stored before "Windows Notification" existed read its default.
+    EXPECT_EQ(windowsNotification, 1);
     EXPECT_STREQ(newMailSound, "C:\\sounds\\ding.wav");
 }
 
@@ -116,6 +119,7 @@ TEST_F(SettingsTest, SaveWritesEveryValueWithItsType)
     lstrcpynA(newMailSound, "D:\\Sounds\\bell.wav", kSettingSize);
     scanInterval = 30;
     popupNotification = 0;
+    windowsNotification = 0;
 
     SaveSettings();
 
@@ -129,16 +133,20 @@ TEST_F(SettingsTest, SaveWritesEveryValueWithItsType)
     EXPECT_EQ(text("Scan Interval").number, 30u);
     EXPECT_EQ(text("Popup Notification").type, DWORD(REG_SZ));
     EXPECT_EQ(text("Popup Notification").text, "No");
+    EXPECT_EQ(text("Windows Notification").type, DWORD(REG_SZ));
+    EXPECT_EQ(text("Windows Notification").text, "No");
     EXPECT_EQ(stored::Get(stored::kSoundKey, "").text, "D:\\Sounds\\bell.wav");
 
     // What was saved loads back unchanged (the paths don't exist here, so
     // the dialog opens and is dismissed).
     popupNotification = 1;
+    windowsNotification = 1;
     scanInterval = 0;
     LoadSettings();
     EXPECT_STREQ(mailDir, "D:\\Mail\\New");
     EXPECT_EQ(scanInterval, 30);
     EXPECT_EQ(popupNotification, 0);
+    EXPECT_EQ(windowsNotification, 0);
 }
 
 TEST_F(SettingsTest, ForeignValuesThatDoNotFitLoadAsDefaults)
@@ -153,6 +161,7 @@ TEST_F(SettingsTest, ForeignValuesThatDoNotFitLoadAsDefaults)
     SetRaw(stored::kKey, "Scan Interval", REG_SZ, std::string("45", 3));
     SetRaw(stored::kSoundKey, "", REG_EXPAND_SZ, std::string(5000, 's') + '\0');
     SetRaw(stored::kKey, "Popup Notification", REG_BINARY, std::string(40, 'n'));
+    SetRaw(stored::kKey, "Windows Notification", REG_SZ, std::string(40, 'n') + '\0');
 
     LoadSettings();
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "leaks.h"
 #include "mail.h"
 #include "mail_dir.h"
+#include "popup.h"
 #include "resource.h"
 #include "settings.h"
 #include "stand_ins.h"
@@ -209,14 +211,26 @@ namespace {
 
 // What the tray menu held while it was open.
 struct MenuSeen {
-    bool opened = false;
+    int opened = 0;                      // menus seen open
     std::vector<std::string> items;      // the tray pop-up's texts
     std::vector<std::string> quickView;  // the "Quick View" pop-up's texts
     std::vector<UINT> quickViewIds;
     bool quickViewGreyed = false;
     UINT defaultItem = 0;
+    RECT rect = {};                      // the first menu on the screen
 };
 MenuSeen menuSeen;
+// Set to have the first menu seen sent what the shell sends after the
+// right click that opened it: WM_CONTEXTMENU, with the icon's point.
+HWND contextMenuWhileOpen;
+
+// The icon's event as the shell sends it under the version 4 protocol that
+// the icon declares: the event and the icon's identifier in lParam, the
+// point it belongs to in wParam.
+LRESULT SendIconEvent(HWND window, UINT event, POINT at = {0, 0})
+{
+    return SendMessageA(window, WM_TRAYNOTIFY, MAKEWPARAM(at.x, at.y), MAKELPARAM(event, TRAY_ICON_ID));
+}
 
 std::string MenuText(HMENU menu, UINT position)
 {
@@ -225,14 +239,18 @@ std::string MenuText(HMENU menu, UINT position)
     return text;
 }
 
-// Runs inside the menu's own loop: reads the open menu, then closes it.
-void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR timer, DWORD)
+// Runs inside the menu's own loop (and any loop nested in it): reads the
+// first open menu, then closes every menu it finds.
+void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR, DWORD)
 {
     HWND menuWindow = FindWindowA("#32768", nullptr);
-    if (!menuWindow) return;
-    KillTimer(nullptr, timer);
+    if (!menuWindow || !IsWindowVisible(menuWindow)) return;
+    if (menuSeen.opened++ > 0) {
+        EndMenu();
+        return;
+    }
+    GetWindowRect(menuWindow, &menuSeen.rect);
     HMENU menu = reinterpret_cast<HMENU>(SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
-    menuSeen.opened = true;
     for (int i = 0; i < GetMenuItemCount(menu); ++i) menuSeen.items.push_back(MenuText(menu, i));
     HMENU quickView = GetSubMenu(menu, 0);
     for (int i = 0; i < GetMenuItemCount(quickView); ++i) {
@@ -241,14 +259,18 @@ void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR timer, DWORD)
     }
     menuSeen.quickViewGreyed = (GetMenuState(menu, 0, MF_BYPOSITION) & MF_GRAYED) != 0;
     menuSeen.defaultItem = GetMenuDefaultItem(menu, FALSE, 0);
+    if (contextMenuWhileOpen) SendIconEvent(contextMenuWhileOpen, WM_CONTEXTMENU);
     EndMenu();
 }
 
-MenuSeen OpenTrayMenu(HWND window)
+// The menu that the icon's event opens (by default a right click, as the
+// oldest shells send it).
+MenuSeen OpenTrayMenu(HWND window, WPARAM wParam = TRAY_ICON_ID, LPARAM lParam = WM_RBUTTONDOWN)
 {
     menuSeen = MenuSeen();
-    SetTimer(nullptr, 0, 50, ReadOpenMenu);
-    SendMessageA(window, WM_TRAYNOTIFY, TRAY_ICON_ID, WM_RBUTTONDOWN);
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, ReadOpenMenu);
+    SendMessageA(window, WM_TRAYNOTIFY, wParam, lParam);
+    KillTimer(nullptr, timer);
     return menuSeen;
 }
 
@@ -285,6 +307,28 @@ TEST_F(TrayTest, QuickViewShowsDecodedWordsAndAmpersandsAsThemselves)
     EXPECT_EQ(seen.quickView[0], "Andr\xE9 [R&&D budget]");
 }
 
+TEST_F(TrayTest, ContextMenuFromTheKeyboardOpensTheMenuAtTheIcon)
+{
+    mail.Write("1.CNM", "Ann <ann@example.com>", "One");
+    Start();
+    // The menu key or Shift+F10 on the icon: the shell gives its corner.
+    const POINT at = {300, 200};
+    MenuSeen seen = OpenTrayMenu(window, MAKEWPARAM(at.x, at.y), MAKELPARAM(WM_CONTEXTMENU, TRAY_ICON_ID));
+    EXPECT_EQ(seen.opened, 1);
+    EXPECT_EQ(seen.items.size(), 8u);
+    EXPECT_EQ(seen.quickView.size(), 1u);
+    EXPECT_EQ(seen.rect.left, at.x);
+    EXPECT_EQ(seen.rect.top, at.y);
+
+    // The shell's WM_CONTEXTMENU after the right click that opened the
+    // menu opens no second one.
+    contextMenuWhileOpen = window;
+    seen = OpenTrayMenu(window, MAKEWPARAM(at.x, at.y), MAKELPARAM(WM_RBUTTONDOWN, TRAY_ICON_ID));
+    contextMenuWhileOpen = nullptr;
+    EXPECT_EQ(seen.opened, 1);
+    EXPECT_EQ(seen.items.size(), 8u);
+}
+
 TEST_F(TrayTest, QuickViewIsGreyedWithoutMessages)
 {
     Start();
@@ -296,8 +340,12 @@ TEST_F(TrayTest, QuickViewIsGreyedWithoutMessages)
 
 TEST_F(TrayTest, QuickViewItemStartsTheViewerWithTheMessagePath)
 {
-    mail.Write("1.CNM", "Ann <ann@example.com>", "One");
-    mail.Write("2.CNM", "Bob <bob@example.com>", "Two");
+    // A directory with spaces in its name: the path reaches the viewer as
+    // one argument.
+    MailDirectory spaced("Ann Lee Mail ");
+    stored::SetText(stored::kKey, "MailDir", spaced.path());
+    spaced.Write("1.CNM", "Ann <ann@example.com>", "One");
+    spaced.Write("2.CNM", "Bob <bob@example.com>", "Two");
     Start();
     const std::string log = wintest::NewStandInLog("viewer");
     SetEnvironmentVariableA("CORVID_STANDIN_LOG", log.c_str());
@@ -305,7 +353,8 @@ TEST_F(TrayTest, QuickViewItemStartsTheViewerWithTheMessagePath)
 
     SendMessageA(window, WM_COMMAND, 1001, 0);
     ASSERT_TRUE(wintest::WaitForStandInEvent(log, "started", 10000));
-    EXPECT_EQ(wintest::ReadStandInLog(log)[0].find("started " + std::string(MailAt(knownList, 1)->path)), 0u);
+    EXPECT_EQ(wintest::StandInArguments(wintest::ReadStandInLog(log)[0]),
+              std::vector<std::string>{std::string(MailAt(knownList, 1)->path)});
 
     // An item whose message has gone does nothing.
     SendMessageA(window, WM_COMMAND, 1005, 0);
@@ -455,6 +504,24 @@ TEST_F(ClientTest, DoubleClickOnTheWindowRestoresTheClient)
     EXPECT_EQ(wintest::CountStandInEvents(log, "started"), 1);
 }
 
+TEST_F(ClientTest, KeyboardSelectionBringsUpTheClientAsADoubleClickDoes)
+{
+    StartWatcher();
+    // A single click (NIN_SELECT follows it) does nothing, as before.
+    SendIconEvent(window, NIN_SELECT);
+    wintest::PumpFor(500);
+    EXPECT_EQ(wintest::CountStandInEvents(log, "started"), 0);
+
+    // Enter on the icon (the shell may send it twice): the client, which
+    // is not running, starts once. (With its window there, the same call
+    // restores it, as the double-click tests show.)
+    SendIconEvent(window, NIN_KEYSELECT);
+    SendIconEvent(window, NIN_KEYSELECT);
+    ASSERT_TRUE(wintest::WaitForWindow("FRAME", "Corvid Mail", 10000));
+    wintest::PumpFor(1000);
+    EXPECT_EQ(wintest::CountStandInEvents(log, "started"), 1);
+}
+
 TEST_F(ClientTest, WithoutItsWindowTheClientIsStarted)
 {
     // Class right, title wrong: somebody else's window.
@@ -566,4 +633,70 @@ TEST_F(TrayTest, DirectoryChangesAreScannedLongBeforeTheInterval)
         EXPECT_TRUE(known(1)) << "after a gap of " << gapMs << " ms";
         mail.Remove("again.CNM");
     }
+}
+
+TEST_F(TrayTest, WithThePopupOffANotificationTellsOfNewMailAndItsClickOpensThePopup)
+{
+    Start();
+    wintest::MessageBoxWatcher dialogs;
+    // With the popup on, the popup comes and no notification: one would
+    // have been summed up with the two messages below.
+    popupNotification = 1;
+    mail.Write("0.CNM", "Zed <zed@example.com>", "Popup");
+    Tick();
+    ASSERT_EQ(dialogs.Count(), 1u);
+
+    popupNotification = 0;
+    mail.Write("1.CNM", "\"Ann Lee\" <ann@example.com>", "One");
+    mail.Write("2.CNM", "\"Bob\" <bob@example.com>", "Two");
+    Tick();
+    wintest::TrayBalloon balloon;
+    ASSERT_TRUE(wintest::WaitForTrayBalloon(GetCurrentProcessId(), L"2 new messages", 10000, &balloon));
+    const std::vector<std::wstring> lines = wintest::SplitLines(balloon.text);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(std::set<std::wstring>(lines.begin(), lines.end()),
+              (std::set<std::wstring>{L"Ann Lee: One", L"Bob: Two"}));
+    EXPECT_EQ(dialogs.Count(), 1u) << "no popup";
+
+    // Timed out: nothing. Clicked once the client has taken in the message
+    // named first: the popup, at the first named that still waits.
+    SendIconEvent(window, NIN_BALLOONTIMEOUT);
+    wintest::PumpFor(300);
+    EXPECT_EQ(dialogs.Count(), 1u);
+    const bool annFirst = lines[0] == L"Ann Lee: One";
+    mail.Remove(annFirst ? "1.CNM" : "2.CNM");
+    SendIconEvent(window, NIN_BALLOONUSERCLICK);
+    ASSERT_EQ(dialogs.Count(), 2u);
+    EXPECT_EQ(dialogs.Boxes()[1].caption, "New Mail!!");
+    ASSERT_EQ(ListCount(newList), 1);
+    EXPECT_EQ(std::string(MailAt(newList, 0)->path), mail.File(annFirst ? "2.CNM" : "1.CNM"));
+    EXPECT_EQ(popupIndex, 0);
+
+    // The notification has been answered: a second click opens nothing.
+    SendIconEvent(window, NIN_BALLOONUSERCLICK);
+    wintest::PumpFor(300);
+    EXPECT_EQ(dialogs.Count(), 2u);
+}
+
+TEST_F(TrayTest, FullScreenForegroundHoldsTheNotificationForOneSummary)
+{
+    Start();
+    popupNotification = 0;
+    HWND cover = ShowFullScreenWindow();
+    ASSERT_EQ(GetForegroundWindow(), cover);
+    mail.Write("1.CNM", "Ann <ann@example.com>", "One");
+    Tick();
+    mail.Write("2.CNM", "Bob <bob@example.com>", "Two");
+    Tick();
+    // The shell shows a balloon two seconds after it is asked for one.
+    wintest::PumpFor(2500);
+    EXPECT_FALSE(wintest::ReadTrayBalloon(GetCurrentProcessId()));
+
+    DestroyWindow(cover);
+    scanInterval = 3600;
+    SendMessageA(window, WM_TIMER, IDT_SCAN, 0);
+    wintest::TrayBalloon balloon;
+    ASSERT_TRUE(wintest::WaitForTrayBalloon(GetCurrentProcessId(), L"2 new messages", 10000, &balloon));
+    EXPECT_EQ(wintest::SplitLines(balloon.text).size(), 2u);
+    EXPECT_EQ(played.size(), 1u);
 }
