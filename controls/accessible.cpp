@@ -44,10 +44,10 @@ void SetPart(VARIANT* out, LONG part)
     out->lVal = part;
 }
 
-HRESULT NoPart(VARIANT* out)
+HRESULT Answer(VARIANT* out, LONG part)
 {
-    out->vt = VT_EMPTY;
-    return S_FALSE;
+    SetPart(out, part);
+    return S_OK;
 }
 
 // A screen rectangle from a client one.
@@ -170,10 +170,8 @@ public:
 
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override
     {
-        if (!role) return E_POINTER;
-        role->vt = VT_EMPTY;
         LONG part;
-        const HRESULT checked = Check(child, &part);
+        const HRESULT checked = Prepare(child, role, &part);
         if (FAILED(checked)) return checked;
         SetPart(role, part == CHILDID_SELF ? info_.role : info_.partRole);
         return S_OK;
@@ -181,10 +179,8 @@ public:
 
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override
     {
-        if (!state) return E_POINTER;
-        state->vt = VT_EMPTY;
         LONG part;
-        const HRESULT checked = Check(child, &part);
+        const HRESULT checked = Prepare(child, state, &part);
         if (FAILED(checked)) return checked;
         LONG value = part == CHILDID_SELF ? StandardState() : 0;
         if (info_.state) value = info_.state(window_, part, value);
@@ -237,10 +233,8 @@ public:
 
     HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override
     {
-        if (!action) return E_POINTER;
-        *action = nullptr;
         LONG part;
-        const HRESULT checked = Check(child, &part);
+        const HRESULT checked = Prepare(child, action, &part);
         if (FAILED(checked)) return checked;
         return AnswerText(ActionOf(part), action);
     }
@@ -280,13 +274,13 @@ public:
         const LONG count = info_.partCount ? info_.partCount(window_) : 0;
         if (!info_.partCount) return standard_ ? standard_->accNavigate(direction, start, end) : S_FALSE;
         if (part == CHILDID_SELF) {
-            if (direction == NAVDIR_FIRSTCHILD && count > 0) return SetPart(end, 1), S_OK;
-            if (direction == NAVDIR_LASTCHILD && count > 0) return SetPart(end, count), S_OK;
+            if (direction == NAVDIR_FIRSTCHILD && count > 0) return Answer(end, 1);
+            if (direction == NAVDIR_LASTCHILD && count > 0) return Answer(end, count);
             return standard_ ? standard_->accNavigate(direction, start, end) : S_FALSE;
         }
-        if (direction == NAVDIR_NEXT && part < count) return SetPart(end, part + 1), S_OK;
-        if (direction == NAVDIR_PREVIOUS && part > 1) return SetPart(end, part - 1), S_OK;
-        return NoPart(end);
+        if (direction == NAVDIR_NEXT && part < count) return Answer(end, part + 1);
+        if (direction == NAVDIR_PREVIOUS && part > 1) return Answer(end, part - 1);
+        return S_FALSE;
     }
 
     HRESULT STDMETHODCALLTYPE accHitTest(LONG x, LONG y, VARIANT* hit) override
@@ -302,12 +296,11 @@ public:
         const LONG count = info_.partCount ? info_.partCount(window_) : 0;
         for (LONG part = 1; part <= count && info_.partRect; ++part) {
             RECT rect;
-            if (info_.partRect(window_, part, &rect) && PtInRect(&rect, point)) return SetPart(hit, part), S_OK;
+            if (info_.partRect(window_, part, &rect) && PtInRect(&rect, point)) return Answer(hit, part);
         }
         // Child windows (a calendar's month bar) are the standard object's.
         if (standard_ && SUCCEEDED(standard_->accHitTest(x, y, hit)) && hit->vt != VT_EMPTY) return S_OK;
-        SetPart(hit, CHILDID_SELF);
-        return S_OK;
+        return Answer(hit, CHILDID_SELF);
     }
 
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override
@@ -343,14 +336,26 @@ private:
         return S_OK;
     }
 
+    // Empties an answer and checks the child id, as every getter begins.
+    HRESULT Prepare(const VARIANT& child, VARIANT* out, LONG* part) const
+    {
+        if (!out) return E_POINTER;
+        out->vt = VT_EMPTY;
+        return Check(child, part);
+    }
+    HRESULT Prepare(const VARIANT& child, BSTR* out, LONG* part) const
+    {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        return Check(child, part);
+    }
+
     const char* ActionOf(LONG part) const { return part == CHILDID_SELF ? info_.action : info_.partAction; }
 
     HRESULT TextOf(void (*read)(HWND, LONG, std::string&), const VARIANT& child, BSTR* out) const
     {
-        if (!out) return E_POINTER;
-        *out = nullptr;
         LONG part;
-        const HRESULT checked = Check(child, &part);
+        const HRESULT checked = Prepare(child, out, &part);
         if (FAILED(checked) || !read) return FAILED(checked) ? checked : S_FALSE;
         std::string text;
         read(window_, part, text);
@@ -362,10 +367,8 @@ private:
     HRESULT AskStandardForSelf(const VARIANT& child, BSTR* out,
                                HRESULT (STDMETHODCALLTYPE IAccessible::*ask)(VARIANT, BSTR*))
     {
-        if (!out) return E_POINTER;
-        *out = nullptr;
         LONG part;
-        const HRESULT checked = Check(child, &part);
+        const HRESULT checked = Prepare(child, out, &part);
         if (FAILED(checked)) return checked;
         return part == CHILDID_SELF && standard_ ? (standard_->*ask)(child, out) : S_FALSE;
     }
@@ -439,6 +442,9 @@ void KwForgetAccessible(HWND window)
     Accessible* object = static_cast<Accessible*>(RemovePropA(window, kObjectProperty));
     if (!object) return;
     object->Disconnect();
+    // COM lets go of the references that handing the object out gave it;
+    // screen readers still holding a proxy then hear that it is gone.
+    CoDisconnectObject(object, 0);
     object->Release();
 }
 

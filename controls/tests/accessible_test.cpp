@@ -75,6 +75,13 @@ public:
         return count;
     }
     HRESULT Do(LONG part = CHILDID_SELF) const { return object_->accDoDefaultAction(Part(part)); }
+    // How many references the object has besides this reader's.
+    ULONG OtherHolders() const
+    {
+        const ULONG count = object_->AddRef();
+        object_->Release();
+        return count - 2;
+    }
     RECT Location(LONG part = CHILDID_SELF) const
     {
         LONG x = 0, y = 0, w = 0, h = 0;
@@ -421,11 +428,14 @@ TEST_F(AccessibleTest, DefaultActionsDoWhatAClickDoes)
     if (HWND standIn = wintest::WaitForWindow("FRAME", "Corvid Mail", 15000)) SendMessageA(standIn, WM_CLOSE, 0, 0);
 }
 
-TEST_F(AccessibleTest, AnObjectOutlivingItsWindowAnswersDisconnected)
+TEST_F(AccessibleTest, TheWindowLetsItsObjectGoAndAReaderStillHoldingItHearsDisconnected)
 {
     HWND gauge = Make(KW_GASGAUGE_CLASS, "Gone", 10, 10, 200, 20);
     const Reader reader(gauge);
     EXPECT_EQ(reader.Name(), "Gone");
+    EXPECT_GT(reader.OtherHolders(), 0u); // the window's own
     DestroyWindow(gauge);
     EXPECT_EQ(reader.NameResult(), RPC_E_DISCONNECTED);
+    // The window let go of it: this reader holds the last reference.
+    EXPECT_EQ(reader.OtherHolders(), 0u);
 }

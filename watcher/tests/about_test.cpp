@@ -149,18 +149,32 @@ TEST_F(AboutBoxTest, TrayAndCaptionIconsComeAtTheSizesOfTheDpi)
     for (HICON icon : icons) EXPECT_EQ(IconWidth(icon), 0) << "an icon outlived its box";
 }
 
+// A watcher started as its own process on a usable mail directory, ended
+// with the test.
+class RunningWatcher : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        stored::WriteUsable(mail.path());
+        watcher = wintest::StartProcess(wintest::ExeDir() + "Tidbell32.exe");
+        tray = wintest::WaitForWindow(MAIL_WINDOW_CLASS, nullptr, 15000, watcher.pid);
+        ASSERT_TRUE(tray);
+    }
+    void TearDown() override
+    {
+        wintest::KillProcess(watcher);
+        stored::Clear();
+    }
+
+    MailDirectory mail;
+    wintest::Process watcher;
+    HWND tray = nullptr;
+};
+
 // The box of a running watcher, opened with its tray menu's "&About" and
 // closed from outside as a user closes it.
-TEST(RunningWatcher, AboutBoxOpensFromTheTrayMenuAndClosesByEnterOkAndCaption)
+TEST_F(RunningWatcher, AboutBoxOpensFromTheTrayMenuAndClosesByEnterOkAndCaption)
 {
-    MailDirectory mail;
-    stored::WriteUsable(mail.path());
-    wintest::Process watcher = wintest::StartProcess(wintest::ExeDir() + "Tidbell32.exe");
-    struct Ending {
-        wintest::Process& watcher;
-        ~Ending() { wintest::KillProcess(watcher), stored::Clear(); }
-    } ending{watcher};
-    HWND tray = wintest::WaitForWindow(MAIL_WINDOW_CLASS, nullptr, 15000, watcher.pid);
     // A box takes input once its modal loop runs: it is shown and its
     // first tick has drawn the version line. A click posted before then
     // may reach a button that cannot take the focus yet and be lost.
@@ -205,18 +219,9 @@ TEST(RunningWatcher, AboutBoxOpensFromTheTrayMenuAndClosesByEnterOkAndCaption)
 // A screen reader runs in a process of its own: from here, the running
 // watcher's About box and Properties dialog read as their controls are, and
 // Tab takes the focus to the About box's link.
-TEST(RunningWatcher, ScreenReaderInAnotherProcessReadsTheDialogs)
+TEST_F(RunningWatcher, ScreenReaderInAnotherProcessReadsTheDialogs)
 {
     CoInitialize(nullptr);
-    MailDirectory mail;
-    stored::WriteUsable(mail.path());
-    wintest::Process watcher = wintest::StartProcess(wintest::ExeDir() + "Tidbell32.exe");
-    struct Ending {
-        wintest::Process& watcher;
-        ~Ending() { wintest::KillProcess(watcher), stored::Clear(); }
-    } ending{watcher};
-    HWND tray = wintest::WaitForWindow(MAIL_WINDOW_CLASS, nullptr, 15000, watcher.pid);
-    ASSERT_TRUE(tray);
     // Name, value and role of a control, or why they could not be read.
     const auto read = [](HWND control) {
         IAccessible* object = nullptr;
