@@ -1,15 +1,12 @@
 // The About box: its version line tick by tick, its logo on the screen, two
 // boxes open at once, and the box of a running watcher opened from the tray
 // menu and closed the ways a user closes it.
-#include <windows.h>
-#include <oleacc.h>
-
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "accessible.h"
 #include "dpimetrics.h"
 #include "kwctrl32.h"
 #include "mail_dir.h"
@@ -166,6 +163,16 @@ protected:
         stored::Clear();
     }
 
+    // The control that has the focus in the thread of window, which may be
+    // another process's.
+    static HWND FocusIn(HWND window)
+    {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+        return info.hwndFocus;
+    }
+
     MailDirectory mail;
     wintest::Process watcher;
     HWND tray = nullptr;
@@ -186,10 +193,7 @@ TEST_F(RunningWatcher, AboutBoxOpensFromTheTrayMenuAndClosesByEnterOkAndCaption)
     };
     const auto closes = [](HWND box) { return wintest::PumpUntil([&] { return !IsWindow(box); }, 5000); };
     const auto press = [](HWND box, WPARAM key) {  // to the control that has the focus
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof info;
-        GetGUIThreadInfo(GetWindowThreadProcessId(box, nullptr), &info);
-        PostMessageA(info.hwndFocus ? info.hwndFocus : box, WM_KEYDOWN, key, 1);
+        PostMessageA(FocusIn(box) ? FocusIn(box) : box, WM_KEYDOWN, key, 1);
     };
 
     HWND box = open();
@@ -222,50 +226,26 @@ TEST_F(RunningWatcher, AboutBoxOpensFromTheTrayMenuAndClosesByEnterOkAndCaption)
 TEST_F(RunningWatcher, ScreenReaderInAnotherProcessReadsTheDialogs)
 {
     CoInitialize(nullptr);
-    // Name, value and role of a control, or why they could not be read.
+    // Role, name and value of a control.
     const auto read = [](HWND control) {
-        IAccessible* object = nullptr;
-        const HRESULT found = AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
-                                                        reinterpret_cast<void**>(&object));
-        if (FAILED(found) || !object) return "no object: " + std::to_string(found);
-        VARIANT self, role;
-        self.vt = VT_I4;
-        self.lVal = CHILDID_SELF;
-        role.vt = VT_EMPTY;
-        BSTR name = nullptr, value = nullptr;
-        object->get_accName(self, &name);
-        object->get_accValue(self, &value);
-        object->get_accRole(self, &role);
-        char text[512] = {};
-        snprintf(text, sizeof text, "%ld %ls | %ls", role.vt == VT_I4 ? role.lVal : -1L, name ? name : L"",
-                 value ? value : L"");
-        SysFreeString(name);
-        SysFreeString(value);
-        object->Release();
-        return std::string(text);
+        const wintest::AccessibleReader reader(control);
+        return std::to_string(reader.Role()) + " " + reader.Name() + " | " + reader.Value();
     };
-    const auto focusOf = [](HWND box) {
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof info;
-        GetGUIThreadInfo(GetWindowThreadProcessId(box, nullptr), &info);
-        return info.hwndFocus;
-    };
-
     PostMessageA(tray, WM_COMMAND, IDM_ABOUT, 0);
     HWND box = wintest::WaitForWindow("#32770", "About Tidbell", 10000, watcher.pid);
     ASSERT_TRUE(box);
-    wintest::PumpUntil([&] { return focusOf(box) != nullptr; }, 5000);
+    wintest::PumpUntil([&] { return FocusIn(box) != nullptr; }, 5000);
     HWND link = GetDlgItem(box, IDC_ABOUT_LINK);
     EXPECT_EQ(read(link), std::to_string(ROLE_SYSTEM_LINK) + " http://www.kestrel.com | http://www.kestrel.com");
-    PostMessageA(focusOf(box), WM_KEYDOWN, VK_TAB, 1);
-    EXPECT_TRUE(wintest::PumpUntil([&] { return focusOf(box) == link; }, 5000));
+    PostMessageA(FocusIn(box), WM_KEYDOWN, VK_TAB, 1);
+    EXPECT_TRUE(wintest::PumpUntil([&] { return FocusIn(box) == link; }, 5000));
     PostMessageA(box, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_TRUE(wintest::PumpUntil([&] { return !IsWindow(box); }, 5000));
 
     PostMessageA(tray, WM_COMMAND, IDM_PROPERTIES, 0);
     HWND properties = wintest::WaitForWindow("#32770", "Mail Notification Properties", 10000, watcher.pid);
     ASSERT_TRUE(properties);
-    wintest::PumpUntil([&] { return focusOf(properties) != nullptr; }, 5000);
+    wintest::PumpUntil([&] { return FocusIn(properties) != nullptr; }, 5000);
     EXPECT_EQ(read(GetDlgItem(properties, IDC_PROP_BROWSE_MAILDIR)),
               std::to_string(ROLE_SYSTEM_PUSHBUTTON) + " Browse for the new-mail directory | ");
     PostMessageA(properties, WM_COMMAND, IDCANCEL, 0);

@@ -5,7 +5,6 @@
 // steps inside it; a step that returns false is tried again at the next
 // tick, which is how a step waits for a window.
 #include <windows.h>
-#include <oleacc.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -16,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "accessible.h"
 #include "kwctrl32.h"
 #include "leaks.h"
 #include "mail_dir.h"
@@ -364,20 +364,7 @@ TEST_F(PropertiesTest, TabReachesEveryBrowseButtonAndKeysPressIt)
         for (const auto& button : buttons) {
             HWND window = GetDlgItem(properties, button.id);
             EXPECT_NE(std::find(reached.begin(), reached.end(), window), reached.end()) << button.name;
-            IAccessible* object = nullptr;
-            ASSERT_EQ(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
-                                                 reinterpret_cast<void**>(&object)),
-                      S_OK);
-            VARIANT self;
-            self.vt = VT_I4;
-            self.lVal = CHILDID_SELF;
-            BSTR name = nullptr;
-            object->get_accName(self, &name);
-            char text[128] = {};
-            WideCharToMultiByte(CP_ACP, 0, name, -1, text, sizeof text, nullptr, nullptr);
-            EXPECT_STREQ(text, button.name);
-            SysFreeString(name);
-            object->Release();
+            EXPECT_EQ(wintest::AccessibleReader(window).Name(), button.name);
             // The same name shows as the button's tool tip.
             HWND tip = static_cast<HWND>(GetPropA(window, MAKEINTATOM(TIPPROP_TIPWND)));
             char tipText[128] = {};
