@@ -15,11 +15,14 @@
    reach every export through its import library. */
 #define KWAPI
 
-/* A few exports keep the decorated names "_Name@N" that callers link
-   against. They are declared under their plain names here and bound to the
-   decorated symbol: by an assembler label with GCC, by a name with the
-   leading underscore elsewhere. */
-#if defined(__GNUC__)
+/* A few 32-bit exports keep the decorated names "_Name@N" that callers
+   link against. They are declared under their plain names here and bound to
+   the decorated symbol: by an assembler label with GCC, by a name with the
+   leading underscore elsewhere. The 64-bit library exports every function
+   by its plain name, which is what the declarations say. */
+#if defined(_WIN64)
+#define KW_DECORATED(symbol)
+#elif defined(__GNUC__)
 #define KW_DECORATED(symbol) __asm__(symbol)
 #else
 #define KW_DECORATED(symbol)
