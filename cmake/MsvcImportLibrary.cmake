@@ -1,9 +1,12 @@
 # Writes an import library for Microsoft-compatible linkers from a module
 # definition file of the GNU form (the one that also fixes the DLL's exports).
-#   cmake -DDLLTOOL=llvm-dlltool -DAR=llvm-ar -DDEF=<in.def> -DOUT=<out.lib>
-#         -DWORK=<scratch dir> -P MsvcImportLibrary.cmake
+#   cmake -DDLLTOOL=llvm-dlltool -DAR=llvm-ar -DMACHINE=i386|i386:x86-64
+#         -DDEF=<in.def> -DOUT=<out.lib> -DWORK=<scratch dir> -P MsvcImportLibrary.cmake
 #
-# A caller of a stdcall export compiles a reference to "_Name@N". Exports fall
+# On x64 (MACHINE i386:x86-64) every export has its plain name and callers
+# refer to that very name: one run of the tool makes the library.
+#
+# On x86 a caller of a stdcall export compiles a reference to "_Name@N". Exports fall
 # in two kinds:
 #   "Name@N == Name"  exported as "Name": the member for "_Name@N" must carry
 #                     the import name with its decoration taken off (llvm-
@@ -16,26 +19,32 @@
 # (every member after its three import-descriptor objects) are appended to
 # the first library, whose descriptors serve both.
 cmake_minimum_required(VERSION 3.20)
+include(${CMAKE_CURRENT_LIST_DIR}/ModuleDefinitions.cmake)
 
-file(STRINGS "${DEF}" lines)
-set(head "")
+if(NOT MACHINE)
+    set(MACHINE i386)
+endif()
+
+function(run)
+    execute_process(COMMAND ${ARGN} WORKING_DIRECTORY "${WORK}" RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "failed (${rc}): ${ARGN}")
+    endif()
+endfunction()
+
+if(MACHINE STREQUAL "i386:x86-64")
+    file(REMOVE_RECURSE "${WORK}")
+    file(MAKE_DIRECTORY "${WORK}")
+    run(${DLLTOOL} -m ${MACHINE} -d "${DEF}" -l out.lib)
+    run(${CMAKE_COMMAND} -E copy out.lib "${OUT}")
+    return()
+endif()
+
+kw_read_module_definition("${DEF}" head entries)
 set(killed "")
 set(kept "")
 set(kept_count 0)
-set(in_exports FALSE)
-foreach(line IN LISTS lines)
-    string(REGEX REPLACE ";.*" "" line "${line}")
-    string(STRIP "${line}" line)
-    if(line STREQUAL "")
-        continue()
-    endif()
-    if(NOT in_exports)
-        string(APPEND head "${line}\n")
-        if(line STREQUAL "EXPORTS")
-            set(in_exports TRUE)
-        endif()
-        continue()
-    endif()
+foreach(line IN LISTS entries)
     # The routine's own symbol (right of "==") is the DLL's business only.
     string(REGEX REPLACE "[ \t]*==.*" "" entry "${line}")
     if(entry MATCHES "^_[A-Za-z0-9_]+@[0-9]+")
@@ -45,21 +54,11 @@ foreach(line IN LISTS lines)
         string(APPEND killed "    ${entry}\n")
     endif()
 endforeach()
-if(NOT in_exports)
-    message(FATAL_ERROR "${DEF}: no EXPORTS section")
-endif()
 
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
 file(WRITE "${WORK}/killed.def" "${head}${killed}")
 file(WRITE "${WORK}/kept.def" "${head}${kept}")
-
-function(run)
-    execute_process(COMMAND ${ARGN} WORKING_DIRECTORY "${WORK}" RESULT_VARIABLE rc)
-    if(NOT rc EQUAL 0)
-        message(FATAL_ERROR "failed (${rc}): ${ARGN}")
-    endif()
-endfunction()
 
 run(${DLLTOOL} -m i386 -k -d killed.def -l out.lib)
 if(kept_count GREATER 0)

@@ -282,9 +282,14 @@ HBITMAP WINAPI LoadTransparentBitmap(HINSTANCE instance, LPCSTR name, COLORREF b
     return bitmap;
 }
 
-// The second export name of LoadTransparentBitmap, the very same routine.
+// The second export name of LoadTransparentBitmap, the very same routine
+// (whose symbol carries its argument size on x86 only).
 HBITMAP WINAPI LoadTransparentBitmap1(HINSTANCE instance, LPCSTR name, COLORREF background)
+#ifdef _WIN64
+    __attribute__((alias("LoadTransparentBitmap")));
+#else
     __attribute__((alias("LoadTransparentBitmap@12")));
+#endif
 
 void WINAPI DimBitmap(HBITMAP bitmap, HBITMAP* result)
 {

@@ -510,7 +510,8 @@ LRESULT CALLBACK BmpButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 ATOM WINAPI InitBMPButtons(HINSTANCE instance)
 {
-    // The first window long holds the handle of the button's data record.
+    // The first window long holds the handle of the button's data record;
+    // the 10 extra bytes have room for it on x64 as well.
     return RegisterKwClass(instance, {KW_BMPBUTTON_CLASS, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS | CS_GLOBALCLASS,
                                       BmpButtonProc, 10, 10, LoadCursorA(nullptr, IDC_ARROW),
                                       VersionRuleBrush()});

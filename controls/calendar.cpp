@@ -1167,9 +1167,12 @@ ATOM InitCalendar(HINSTANCE instance)
     calendarInstance = instance;
     constexpr UINT style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_GLOBALCLASS;
     // The calendar's brush never shows, since it erases its background
-    // itself; only the bar's registration decides the result.
-    RegisterKwClass(instance, {KW_CALENDAR_CLASS, style, CalendarProc, 0, 4, LoadCursorA(nullptr, IDC_CROSS),
+    // itself; only the bar's registration decides the result. Each window's
+    // extra bytes hold the address of its data at index 0: 4 bytes on x86,
+    // grown to a whole pointer (8) on x64.
+    constexpr int dataBytes = sizeof(LONG_PTR);
+    RegisterKwClass(instance, {KW_CALENDAR_CLASS, style, CalendarProc, 0, dataBytes, LoadCursorA(nullptr, IDC_CROSS),
                                reinterpret_cast<HBRUSH>(COLOR_MENU + 1)});
-    return RegisterKwClass(instance, {KW_CALENDARBAR_CLASS, style, CalendarBarProc, 0, 4,
+    return RegisterKwClass(instance, {KW_CALENDARBAR_CLASS, style, CalendarBarProc, 0, dataBytes,
                                       LoadCursorA(nullptr, IDC_ARROW), VersionRuleBrush()});
 }

@@ -739,8 +739,10 @@ ATOM WINAPI RegisterHeader(HINSTANCE instance)
 {
     headerInstance = instance;
     // No class cursor: the header chooses one itself on every mouse move.
+    // The extra bytes hold the data block's handle at index 0: 4 bytes on
+    // x86, grown to a whole pointer (8) on x64.
     return RegisterKwClass(instance, {KW_HEADER_CLASS,
                                       CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC | CS_BYTEALIGNCLIENT |
                                           CS_BYTEALIGNWINDOW | CS_GLOBALCLASS,
-                                      HeaderProc, 0, 4, nullptr, VersionRuleBrush()});
+                                      HeaderProc, 0, sizeof(LONG_PTR), nullptr, VersionRuleBrush()});
 }

@@ -15,11 +15,14 @@
    reach every export through its import library. */
 #define KWAPI
 
-/* A few exports keep the decorated names "_Name@N" that callers link
-   against. They are declared under their plain names here and bound to the
-   decorated symbol: by an assembler label with GCC, by a name with the
-   leading underscore elsewhere. */
-#if defined(__GNUC__)
+/* A few 32-bit exports keep the decorated names "_Name@N" that callers
+   link against. They are declared under their plain names here and bound to
+   the decorated symbol: by an assembler label with GCC, by a name with the
+   leading underscore elsewhere. The 64-bit library exports every function
+   by its plain name, which is what the declarations say. */
+#if defined(_WIN64)
+#define KW_DECORATED(symbol)
+#elif defined(__GNUC__)
 #define KW_DECORATED(symbol) __asm__(symbol)
 #else
 #define KW_DECORATED(symbol)
@@ -102,12 +105,16 @@
    low word, y in the high word), 0 hides it. A hooked control keeps its
    tip in four properties named by integer atoms (MAKEINTATOM): the low and
    high 16 bits of its replaced window procedure, the hover flag and the
-   tip window; it runs timers 1 and 2, so its own timers must use others. */
+   tip window; in a 64-bit process two more keep bits 32 to 47 and 48 to 63
+   of the procedure. It runs timers 1 and 2, so its own timers must use
+   others. */
 #define TIPM_SHOW              (WM_USER + 1024)
 #define TIPPROP_PROCLO         10000
 #define TIPPROP_PROCHI         10001
 #define TIPPROP_HOVER          10002
 #define TIPPROP_TIPWND         10003
+#define TIPPROP_PROC32         10004
+#define TIPPROP_PROC48         10005
 #define TIP_TIMER_DELAY        1
 #define TIP_TIMER_HIDE         2
 

@@ -241,7 +241,8 @@ LRESULT CALLBACK TimeDisplayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 
 ATOM WINAPI InitTimeDisplay(HINSTANCE instance)
 {
-    // Index 0 of the extra bytes holds the handle of the window's data block.
+    // Index 0 of the extra bytes holds the handle of the window's data block;
+    // the 14 bytes have room for it on x64 as well.
     return RegisterKwClass(instance, {KW_TIMEDISPLAY_CLASS, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_GLOBALCLASS,
                                       TimeDisplayProc, 10, 14, LoadCursorA(nullptr, IDC_ARROW),
                                       static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))});

@@ -54,12 +54,24 @@ void SetTipProp(HWND control, int atom, UINT_PTR value)
     SetPropA(control, MAKEINTATOM(atom), reinterpret_cast<HANDLE>(value));
 }
 
-// The procedure the hook replaced, rebuilt from its two 16-bit halves.
+// The properties that keep the procedure the hook replaced, 16 bits each,
+// the lowest first: two on x86, four on x64, where a pointer has 64 bits.
+constexpr int kProcPieces[] = {TIPPROP_PROCLO, TIPPROP_PROCHI,
+#ifdef _WIN64
+                               TIPPROP_PROC32, TIPPROP_PROC48,
+#endif
+};
+
+// The procedure the hook replaced, rebuilt from its 16-bit pieces.
 WNDPROC PreviousProc(HWND control)
 {
-    const UINT_PTR low = reinterpret_cast<UINT_PTR>(GetTipProp(control, TIPPROP_PROCLO)) & 0xFFFF;
-    const UINT_PTR high = reinterpret_cast<UINT_PTR>(GetTipProp(control, TIPPROP_PROCHI)) & 0xFFFF;
-    return reinterpret_cast<WNDPROC>(high * 65536 + low);
+    UINT_PTR address = 0;
+    int shift = 0;
+    for (int atom : kProcPieces) {
+        address |= (reinterpret_cast<UINT_PTR>(GetTipProp(control, atom)) & 0xFFFF) << shift;
+        shift += 16;
+    }
+    return reinterpret_cast<WNDPROC>(address);
 }
 
 HWND TipWindowOf(HWND control)
@@ -80,8 +92,11 @@ void SetHovering(HWND control, bool on)
 void Hook(HWND control, HWND tip)
 {
     const UINT_PTR previous = static_cast<UINT_PTR>(GetWindowLongPtrA(control, GWLP_WNDPROC));
-    SetTipProp(control, TIPPROP_PROCLO, previous & 0xFFFF);
-    SetTipProp(control, TIPPROP_PROCHI, (previous >> 16) & 0xFFFF);
+    int shift = 0;
+    for (int atom : kProcPieces) {
+        SetTipProp(control, atom, (previous >> shift) & 0xFFFF);
+        shift += 16;
+    }
     SetHovering(control, false);
     SetTipProp(control, TIPPROP_TIPWND, reinterpret_cast<UINT_PTR>(tip));
     SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TipHook));
@@ -163,8 +178,8 @@ void Tip_ControlDestroyed(HWND control, WNDPROC previous)
 {
     ReturnToIdle(control);
     if (previous) SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
-    for (int atom : {TIPPROP_PROCLO, TIPPROP_PROCHI, TIPPROP_HOVER, TIPPROP_TIPWND})
-        RemovePropA(control, MAKEINTATOM(atom));
+    for (int atom : kProcPieces) RemovePropA(control, MAKEINTATOM(atom));
+    for (int atom : {TIPPROP_HOVER, TIPPROP_TIPWND}) RemovePropA(control, MAKEINTATOM(atom));
 }
 
 bool IsDismissing(UINT msg, WPARAM wParam)

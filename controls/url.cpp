@@ -358,7 +358,8 @@ LRESULT CALLBACK URLProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 ATOM WINAPI InitURL(HINSTANCE instance)
 {
     // The hand cursor comes from the registering module: an application
-    // that passes its own instance must carry "IDC_HAND" itself.
+    // that passes its own instance must carry "IDC_HAND" itself. Index 0 of
+    // the 15 extra bytes holds the data block's handle, on x64 as well.
     return RegisterKwClass(instance, {KW_URL_CLASS, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_GLOBALCLASS,
                                       URLProc, 5, 15, LoadCursorA(instance, "IDC_HAND"),
                                       VersionRuleBrush()});

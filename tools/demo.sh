@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Builds the project, prepares a private 32-bit Wine prefix with a sample
-# new-mail directory and the watcher's settings, and starts Tidbell32 in it.
+# Builds the project's 32-bit tree, prepares a private 32-bit Wine prefix
+# with a sample new-mail directory and the watcher's settings, and starts
+# Tidbell32 (the 32-bit watcher, which the installer ships) in it.
 #
 # Environment:
-#   BUILD_DIR     build tree (default: <repo>/build); the prefix, the log and
-#                 the screenshot are kept inside it
+#   BUILD_DIR     build folder (default: <repo>/build; the watcher comes from
+#                 its x86 tree); the prefix, the log and the screenshot are
+#                 kept inside it
 #   DEMO_SECONDS  how long the watcher runs when the script has started its own
 #                 X server (default 10); on the user's display it keeps running
 #   DEMO_NO_BUILD set to 1 to skip the build and use the binaries already there
@@ -37,19 +39,20 @@ if [ "$DEMO_NO_BUILD" = 1 ]; then
   say "skipping the build (DEMO_NO_BUILD=1)"
 else
   say "building"
-  BUILD_DIR=$BUILD_DIR bash "$repo/tools/build.sh"
+  BUILD_DIR=$BUILD_DIR KW_ARCH=x86 bash "$repo/tools/build.sh"
 fi
 mkdir -p "$BUILD_DIR"
 BUILD_DIR=$(cd "$BUILD_DIR" && pwd)
-bin_dir=$BUILD_DIR/bin
+bin_dir=$BUILD_DIR/x86/bin
 for f in Tidbell32.exe KWCTRL32.dll Shutlet.dll; do
   [ -f "$bin_dir/$f" ] || die "$bin_dir/$f is missing; did the build succeed?"
 done
 
 # ---------------------------------------------------------------- Wine set-up
 export WINEPREFIX=$BUILD_DIR/demo-prefix
-# No crash dialog, no Mono or Gecko installer prompts in a fresh prefix, the
-# UTF-8 Unix locale.
+# A 32-bit prefix for the 32-bit watcher. No crash dialog, no Mono or Gecko
+# installer prompts in a fresh prefix, the UTF-8 Unix locale.
+export KW_WINEARCH=win32
 . "$repo/tests/wine/env.sh"
 log=$BUILD_DIR/demo-wine.log
 shot=$BUILD_DIR/demo-screenshot.png

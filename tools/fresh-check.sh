@@ -98,7 +98,7 @@ say "demo.sh: exit $demo_rc after $((t2 - t1)) s (log: $root.demo.log)"
 tail -4 "$root.demo.log" | sed 's/^/  /'
 say "screenshots:"
 found=0
-for f in "$root"/root/kw/build/demo-screenshot*.png "$root"/root/kw/build/artifacts/*.bmp; do
+for f in "$root"/root/kw/build/demo-screenshot*.png "$root"/root/kw/build/*/artifacts/*.bmp; do
   [ -f "$f" ] && { echo "  $f"; found=1; }
 done
 [ "$found" = 1 ] || echo "  none"

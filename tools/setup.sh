@@ -25,10 +25,13 @@ have() { command -v "$1" >/dev/null 2>&1; }
 needs=(
   "g++-mingw-w64-i686-posix  i686-w64-mingw32-g++-posix"
   "binutils-mingw-w64-i686   i686-w64-mingw32-windres"
+  "g++-mingw-w64-x86-64-posix x86_64-w64-mingw32-g++-posix"
+  "binutils-mingw-w64-x86-64 x86_64-w64-mingw32-windres"
   "cmake                     cmake"
   "make                      make"
   "wine                      wine"
   "wine32:i386               /usr/lib/i386-linux-gnu/wine/i386-windows/kernel32.dll"
+  "wine64                    /usr/lib/wine/wine64"
   "fonts-wine                /usr/share/wine/fonts/marlett.ttf"
   "fonts-dejavu-core         /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
   "fonts-wqy-microhei        /usr/share/fonts/truetype/wqy/wqy-microhei.ttc"

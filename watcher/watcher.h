@@ -67,8 +67,13 @@ void PlayNewMailSound();
 // Plays a sound file; tests put a recorder in its place.
 extern BOOL(WINAPI* playSound)(LPCSTR sound, HMODULE module, DWORD flags);
 
-// The About box's dialog procedure, exported as "_AboutProc@16".
-INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) __asm__("__AboutProc@16");
+// The About box's dialog procedure, exported as "_AboutProc@16" (as
+// "AboutProc" by the 64-bit program, which has no decorated names).
+extern "C" INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+#ifndef _WIN64
+    __asm__("__AboutProc@16")
+#endif
+    ;
 
 // Brings up the mail client: restores its window if minimised (and, when
 // asked, brings it to the foreground), or starts its program file when no

@@ -112,6 +112,7 @@ Outcome CallWithin(SHUTLET_CLOSE_PROC closer, DWORD timeoutMs, const std::functi
     return {returnedInTime, result};
 }
 
+#ifndef _WIN64
 // Calls the export with one argument by hand and returns how far the stack
 // pointer moved over the call: 0 when the callee removed its argument.
 int StackDrift(FARPROC function)
@@ -129,6 +130,7 @@ int StackDrift(FARPROC function)
         : "ecx", "edx", "esi", "memory", "cc");
     return drift;
 }
+#endif
 
 // Windows that answer WM_CLOSE by making a new window of their class before
 // they go, so that one of them is always there, until told to stop.
@@ -288,12 +290,18 @@ TEST(Ordinals, ReachTheNamedRoutines)
     EXPECT_FALSE(IsWindow(tidbell.hwnd()));
 }
 
+// 32-bit by nature: x64 has one calling convention, in which the caller
+// owns the stack.
 TEST(Ordinals, CalleeRemovesItsArgument)
 {
+#ifdef _WIN64
+    GTEST_SKIP() << "32-bit only: the standard calling convention exists on x86 alone";
+#else
     HMODULE library = GetModuleHandleA("Shutlet.dll");
     ASSERT_TRUE(library);
     for (WORD ordinal = 1; ordinal <= 3; ++ordinal)
         EXPECT_EQ(StackDrift(GetProcAddress(library, MAKEINTRESOURCEA(ordinal))), 0) << "ordinal " << ordinal;
+#endif
 }
 
 // A real copy of the watcher, with settings whose paths exist so that it

@@ -22,6 +22,9 @@ struct ClassAttributes {
 using C = ClassAttributes::Cursor;
 using B = ClassAttributes::Brush;
 
+// Window extra bytes that hold a data pointer at index 0: 4 on x86, 8 on x64.
+constexpr int kPointerSlot = sizeof(LONG_PTR);
+
 // In registration order.
 const ClassAttributes kClasses[] = {
     {"KWURLWindow", 0x400B, 5, 15, C::Hand, B::VersionRule},
@@ -29,13 +32,13 @@ const ClassAttributes kClasses[] = {
     {"KWBumpsWindow", 0x400B, 10, 14, C::Arrow, B::VersionRule},
     {"KWBMPButton", 0x400B, 10, 10, C::Arrow, B::VersionRule},
     {"KWGasGauge", 0x4003, 0, 26, C::Arrow, B::ButtonFace},
-    {"KWPSS_SLIDER", 0x702B, 0, 4, C::None, B::VersionRule},
+    {"KWPSS_SLIDER", 0x702B, 0, kPointerSlot, C::None, B::VersionRule},
     {"KWStatusClass", 0x400B, 0, 0, C::Arrow, B::ButtonFace},
     {"SText", 0x400B, 0, 0, C::Arrow, B::ButtonFace},
     {"KWtipclass", 0x5800, 0, 0, C::Arrow, B::Hollow},
     {"KWTimeDisplay", 0x400B, 10, 14, C::Arrow, B::Black},
-    {"KWCalendarWindow", 0x400B, 0, 4, C::Cross, B::Menu},
-    {"KWCalendarWindowChanger", 0x400B, 0, 4, C::Arrow, B::VersionRule},
+    {"KWCalendarWindow", 0x400B, 0, kPointerSlot, C::Cross, B::Menu},
+    {"KWCalendarWindowChanger", 0x400B, 0, kPointerSlot, C::Arrow, B::VersionRule},
 };
 
 HBRUSH SysBrush(int index)

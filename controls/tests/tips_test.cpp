@@ -9,6 +9,32 @@
 
 namespace {
 
+// The procedure a tip hook keeps for a control, rebuilt from its 16-bit
+// pieces, the lowest first: two properties in a 32-bit process, four in a
+// 64-bit one. 0 when a piece holds more than 16 bits.
+LONG_PTR SavedProc(HWND control)
+{
+    const int pieces[] = {TIPPROP_PROCLO, TIPPROP_PROCHI, TIPPROP_PROC32, TIPPROP_PROC48};
+    UINT_PTR saved = 0;
+    for (size_t i = 0; i < sizeof(LONG_PTR) / 2; ++i) {
+        const UINT_PTR piece = reinterpret_cast<UINT_PTR>(GetPropA(control, MAKEINTATOM(pieces[i])));
+        if (piece > 0xFFFF) return 0;
+        saved |= piece << (16 * i);
+    }
+    return static_cast<LONG_PTR>(saved);
+}
+
+WNDPROC labelClassProc = nullptr;
+
+// A label's own procedure, placed in the test program: on x64 its address
+// lies above 4 GB (the program's image base), where a hook that kept 32
+// bits of it would lose it.
+LRESULT CALLBACK OwnLabelProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_USER + 77) return 77;
+    return CallWindowProcA(labelClassProc, window, msg, wParam, lParam);
+}
+
 class TipTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { InitializeTips(GetModuleHandleA(nullptr)); }
@@ -178,9 +204,7 @@ TEST_F(TipTest, RepeatedCreateKeepsTheTipAndDestroyTipUnhooksOnly)
 
     const LONG_PTR hook = GetWindowLongPtrA(control_, GWLP_WNDPROC);
     EXPECT_NE(hook, labelProc_);
-    const UINT_PTR low = reinterpret_cast<UINT_PTR>(GetPropA(control_, MAKEINTATOM(TIPPROP_PROCLO)));
-    const UINT_PTR high = reinterpret_cast<UINT_PTR>(GetPropA(control_, MAKEINTATOM(TIPPROP_PROCHI)));
-    EXPECT_EQ(static_cast<LONG_PTR>(high * 65536 + low), labelProc_);
+    EXPECT_EQ(SavedProc(control_), labelProc_);
 
     EXPECT_EQ(CreateTip(GetModuleHandleA(nullptr), dialog_, 101, "Second text"), 1);
     EXPECT_EQ(GetPropA(control_, MAKEINTATOM(TIPPROP_TIPWND)), tip_);
@@ -205,6 +229,28 @@ TEST_F(TipTest, RepeatedCreateKeepsTheTipAndDestroyTipUnhooksOnly)
     DestroyWindow(control_);
     EXPECT_TRUE(IsWindow(tip_));
     EXPECT_EQ(SetTipsStatus(5), 5);
+}
+
+TEST_F(TipTest, HookedProcedureAboveFourGigabytesIsKeptWhole)
+{
+    HWND own = CreateWindowExA(0, "STATIC", "Own", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 150, 20, 100, 30, dialog_,
+                               reinterpret_cast<HMENU>(103), nullptr, nullptr);
+    labelClassProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(own, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnLabelProc)));
+    const LONG_PTR ownProc = GetWindowLongPtrA(own, GWLP_WNDPROC);
+    if (sizeof(void*) == 8) {
+        ASSERT_GT(static_cast<ULONG_PTR>(ownProc), 0xFFFFFFFFull) << "no high bits to keep";
+    }
+
+    ASSERT_EQ(CreateTip(GetModuleHandleA(nullptr), dialog_, 103, "Own text"), 1);
+    EXPECT_NE(GetWindowLongPtrA(own, GWLP_WNDPROC), ownProc);
+    EXPECT_EQ(SavedProc(own), ownProc);
+    // Messages reach the control's own procedure through the hook.
+    EXPECT_EQ(SendMessageA(own, WM_USER + 77, 0, 0), 77);
+
+    EXPECT_EQ(DestroyTip(dialog_, 103), 1);
+    EXPECT_EQ(GetWindowLongPtrA(own, GWLP_WNDPROC), ownProc);
+    EXPECT_EQ(SendMessageA(own, WM_USER + 77, 0, 0), 77);
 }
 
 TEST_F(TipTest, AtTheScreenEdgeTheTipStepsBackByEight)

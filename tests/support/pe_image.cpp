@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <map>
 
 namespace wintest {
@@ -37,17 +38,36 @@ bool PeImage::Load(const std::string& path) {
 bool PeImage::LoadData(const void* data, size_t size) {
     const auto* p = static_cast<const unsigned char*>(data);
     bytes_.assign(p, p + size);
-    file_ = IMAGE_FILE_HEADER{};
-    opt_ = IMAGE_OPTIONAL_HEADER32{};
-    sections_.clear();
+    Clear();
     loaded_ = Parse();
     if (!loaded_) {
         bytes_.clear();
-        file_ = IMAGE_FILE_HEADER{};
-        opt_ = IMAGE_OPTIONAL_HEADER32{};
-        sections_.clear();
+        Clear();
     }
     return loaded_;
+}
+
+void PeImage::Clear() {
+    file_ = IMAGE_FILE_HEADER{};
+    magic_ = subsystem_ = 0;
+    sizeOfHeaders_ = directoryCount_ = 0;
+    std::fill(std::begin(directories_), std::end(directories_), IMAGE_DATA_DIRECTORY{});
+    sections_.clear();
+}
+
+// Takes what the reader uses from an optional header of either layout; the
+// header may be shorter than the structure (fewer data directories), and
+// what is missing stays zero.
+template <typename OptionalHeader>
+bool PeImage::ReadOptionalHeader(size_t offset) {
+    OptionalHeader opt = {};
+    const size_t optSize = (std::min)(size_t(file_.SizeOfOptionalHeader), sizeof opt);
+    if (!Read(offset, &opt, optSize)) return false;
+    subsystem_ = opt.Subsystem;
+    sizeOfHeaders_ = opt.SizeOfHeaders;
+    directoryCount_ = opt.NumberOfRvaAndSizes;
+    std::copy(std::begin(opt.DataDirectory), std::end(opt.DataDirectory), std::begin(directories_));
+    return true;
 }
 
 bool PeImage::Parse() {
@@ -61,14 +81,14 @@ bool PeImage::Parse() {
     if (!Read(off, &file_, sizeof file_)) return false;
     off += sizeof file_;
 
-    // The optional header may be shorter than the structure (fewer data
-    // directories); what is missing stays zero.
-    WORD magic = 0;
-    if (file_.SizeOfOptionalHeader < sizeof magic || !Read(off, &magic, sizeof magic) ||
-        magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC)
+    if (file_.SizeOfOptionalHeader < sizeof magic_ || !Read(off, &magic_, sizeof magic_)) return false;
+    if (magic_ == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
+        if (!ReadOptionalHeader<IMAGE_OPTIONAL_HEADER32>(off)) return false;
+    } else if (magic_ == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
+        if (!ReadOptionalHeader<IMAGE_OPTIONAL_HEADER64>(off)) return false;
+    } else {
         return false;
-    const size_t optSize = (std::min)(size_t(file_.SizeOfOptionalHeader), sizeof opt_);
-    if (!Read(off, &opt_, optSize)) return false;
+    }
     off += file_.SizeOfOptionalHeader;
 
     for (WORD i = 0; i < file_.NumberOfSections; ++i) {
@@ -96,7 +116,7 @@ bool PeImage::RvaToOffset(DWORD rva, size_t* offset) const {
         }
     }
     // The headers are mapped at the start of the image as they are in the file.
-    if (rva < opt_.SizeOfHeaders && rva < bytes_.size()) {
+    if (rva < sizeOfHeaders_ && rva < bytes_.size()) {
         *offset = rva;
         return true;
     }
@@ -121,10 +141,9 @@ bool PeImage::StringAt(DWORD rva, std::string* out) const {
 }
 
 bool PeImage::Directory(int index, IMAGE_DATA_DIRECTORY* dir) const {
-    if (!loaded_ || DWORD(index) >= opt_.NumberOfRvaAndSizes ||
-        index >= IMAGE_NUMBEROF_DIRECTORY_ENTRIES)
+    if (!loaded_ || DWORD(index) >= directoryCount_ || index >= IMAGE_NUMBEROF_DIRECTORY_ENTRIES)
         return false;
-    *dir = opt_.DataDirectory[index];
+    *dir = directories_[index];
     return dir->VirtualAddress != 0;
 }
 
@@ -141,15 +160,19 @@ std::vector<PeImport> PeImage::Imports() const {
         if (!StringAt(d.Name, &imp.dll)) continue;
         // The lookup table (OriginalFirstThunk) keeps the names even in bound
         // images; old linkers leave it zero and only fill FirstThunk.
+        // Its entries are 32 bits wide in PE32, 64 in PE32+, with the
+        // by-ordinal flag in the top bit.
         const DWORD thunks = d.OriginalFirstThunk ? d.OriginalFirstThunk : d.FirstThunk;
+        const size_t thunkSize = Is64() ? 8 : 4;
+        const ULONGLONG byOrdinal = Is64() ? IMAGE_ORDINAL_FLAG64 : IMAGE_ORDINAL_FLAG32;
         for (size_t t = 0; t < kMaxThunks; ++t) {
-            DWORD thunk = 0;
-            if (!ReadRva(thunks + DWORD(t * sizeof thunk), &thunk, sizeof thunk) || thunk == 0) break;
-            if (thunk & IMAGE_ORDINAL_FLAG32) {
+            ULONGLONG thunk = 0;
+            if (!ReadRva(thunks + DWORD(t * thunkSize), &thunk, thunkSize) || thunk == 0) break;
+            if (thunk & byOrdinal) {
                 imp.ordinals.push_back(WORD(thunk & 0xFFFF));
             } else {
                 std::string name;
-                if (StringAt(thunk + sizeof(WORD), &name)) imp.names.push_back(name); // skip the hint
+                if (StringAt(DWORD(thunk) + sizeof(WORD), &name)) imp.names.push_back(name); // skip the hint
             }
         }
         result.push_back(std::move(imp));

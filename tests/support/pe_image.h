@@ -1,5 +1,5 @@
-// A small reader of 32-bit PE files (executables and DLLs) that works on the
-// file's bytes, without loading the module. Every read is checked against the
+// A small reader of PE files (executables and DLLs), 32-bit (PE32) and 64-bit
+// (PE32+) alike, that works on the file's bytes, without loading the module. Every read is checked against the
 // file size, so damaged files give empty results rather than crashes.
 #pragma once
 
@@ -10,6 +10,14 @@
 #include <vector>
 
 namespace wintest {
+
+// The machine type of the images this build makes, the test programs' own
+// included.
+#ifdef _WIN64
+constexpr WORD kBuildMachine = IMAGE_FILE_MACHINE_AMD64;
+#else
+constexpr WORD kBuildMachine = IMAGE_FILE_MACHINE_I386;
+#endif
 
 struct PeImport {
     std::string dll;                // as written in the import table
@@ -38,7 +46,9 @@ public:
 
     WORD Machine() const { return file_.Machine; }
     WORD Characteristics() const { return file_.Characteristics; }
-    WORD Subsystem() const { return opt_.Subsystem; }
+    WORD Subsystem() const { return subsystem_; }
+    // A PE32+ image (64-bit), as opposed to PE32.
+    bool Is64() const { return magic_ == IMAGE_NT_OPTIONAL_HDR64_MAGIC; }
     bool IsDll() const { return (file_.Characteristics & IMAGE_FILE_DLL) != 0; }
 
     // Case-insensitive on the DLL name; exact on the function name.
@@ -46,7 +56,10 @@ public:
     bool ImportsFunction(const std::string& dll, const std::string& name) const;
 
 private:
+    void Clear();
     bool Parse();
+    template <typename OptionalHeader>
+    bool ReadOptionalHeader(size_t offset);
     bool Read(size_t offset, void* out, size_t n) const;
     bool RvaToOffset(DWORD rva, size_t* offset) const;
     bool ReadRva(DWORD rva, void* out, size_t n) const;
@@ -56,7 +69,13 @@ private:
     bool loaded_ = false;
     std::vector<unsigned char> bytes_;
     IMAGE_FILE_HEADER file_ = {};
-    IMAGE_OPTIONAL_HEADER32 opt_ = {};
+    // What is read of the optional header, whose layout differs between
+    // PE32 and PE32+.
+    WORD magic_ = 0;
+    WORD subsystem_ = 0;
+    DWORD sizeOfHeaders_ = 0;
+    DWORD directoryCount_ = 0;
+    IMAGE_DATA_DIRECTORY directories_[IMAGE_NUMBEROF_DIRECTORY_ENTRIES] = {};
     std::vector<IMAGE_SECTION_HEADER> sections_;
 };
 

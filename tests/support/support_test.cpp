@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstring>
 #include <stdexcept>
+#include <type_traits>
 
 #include "pe_image.h"
 #include "wintest.h"
@@ -102,10 +103,24 @@ INT_PTR RunStubbornDialog() {
 }
 
 // ---------------------------------------------------------------------------
-// A small DLL image: exports Alpha (ordinal 5), Gamma (7) and an unnamed
-// ordinal 8 with base 5; imports Bar and ordinal 42 from foo.dll (lookup
-// table present, address table holding bound garbage) and Baz from bar.dll
-// (address table only).
+// A small DLL image, PE32 or PE32+: exports Alpha (ordinal 5), Gamma (7) and
+// an unnamed ordinal 8 with base 5; imports Bar and ordinal 42 from foo.dll
+// (lookup table present, address table holding bound garbage) and Baz from
+// bar.dll (address table only).
+struct Pe32 {
+    using OptionalHeader = IMAGE_OPTIONAL_HEADER32;
+    using Thunk = DWORD;
+    static constexpr WORD kMachine = IMAGE_FILE_MACHINE_I386;
+    static constexpr WORD kMagic = IMAGE_NT_OPTIONAL_HDR32_MAGIC;
+    static constexpr Thunk kByOrdinal = IMAGE_ORDINAL_FLAG32;
+};
+struct Pe64 {
+    using OptionalHeader = IMAGE_OPTIONAL_HEADER64;
+    using Thunk = ULONGLONG;
+    static constexpr WORD kMachine = IMAGE_FILE_MACHINE_AMD64;
+    static constexpr WORD kMagic = IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+    static constexpr Thunk kByOrdinal = IMAGE_ORDINAL_FLAG64;
+};
 template <class T>
 void Put(std::vector<unsigned char>& b, size_t off, const T& v) {
     std::memcpy(b.data() + off, &v, sizeof v);
@@ -114,6 +129,7 @@ void PutStr(std::vector<unsigned char>& b, size_t off, const char* s) {
     std::memcpy(b.data() + off, s, std::strlen(s) + 1);
 }
 
+template <class Pe>
 std::vector<unsigned char> SyntheticDll() {
     const DWORD kSecRva = 0x1000, kSecRaw = 0x200, kSecSize = 0x400;
     std::vector<unsigned char> b(kSecRaw + kSecSize, 0);
@@ -126,14 +142,14 @@ std::vector<unsigned char> SyntheticDll() {
     Put(b, 0x40, DWORD(IMAGE_NT_SIGNATURE));
 
     IMAGE_FILE_HEADER fh = {};
-    fh.Machine = IMAGE_FILE_MACHINE_I386;
+    fh.Machine = Pe::kMachine;
     fh.NumberOfSections = 1;
-    fh.SizeOfOptionalHeader = sizeof(IMAGE_OPTIONAL_HEADER32);
-    fh.Characteristics = IMAGE_FILE_EXECUTABLE_IMAGE | IMAGE_FILE_32BIT_MACHINE | IMAGE_FILE_DLL;
+    fh.SizeOfOptionalHeader = sizeof(typename Pe::OptionalHeader);
+    fh.Characteristics = IMAGE_FILE_EXECUTABLE_IMAGE | IMAGE_FILE_DLL;
     Put(b, 0x44, fh);
 
-    IMAGE_OPTIONAL_HEADER32 oh = {};
-    oh.Magic = IMAGE_NT_OPTIONAL_HDR32_MAGIC;
+    typename Pe::OptionalHeader oh = {};
+    oh.Magic = Pe::kMagic;
     oh.SizeOfHeaders = kSecRaw;
     oh.Subsystem = IMAGE_SUBSYSTEM_WINDOWS_GUI;
     oh.NumberOfRvaAndSizes = IMAGE_NUMBEROF_DIRECTORY_ENTRIES;
@@ -171,21 +187,22 @@ std::vector<unsigned char> SyntheticDll() {
 
     IMAGE_IMPORT_DESCRIPTOR d[3] = {};
     d[0].OriginalFirstThunk = 0x1140;
-    d[0].Name = 0x1180;
+    d[0].Name = 0x11C0;
     d[0].FirstThunk = 0x1160;
-    d[1].Name = 0x1190;
-    d[1].FirstThunk = 0x1170;
+    d[1].Name = 0x11D0;
+    d[1].FirstThunk = 0x1180;
     Put(b, at(0x1100), d);
-    const DWORD fooLookup[3] = {0x11A0, IMAGE_ORDINAL_FLAG32 | 42, 0};
+    using Thunk = typename Pe::Thunk;
+    const Thunk fooLookup[3] = {0x11E0, Pe::kByOrdinal | 42, 0};
     Put(b, at(0x1140), fooLookup);
-    const DWORD fooBound[3] = {0x77001234, 0x77005678, 0};
+    const Thunk fooBound[3] = {0x77001234, 0x77005678, 0};
     Put(b, at(0x1160), fooBound);
-    const DWORD barThunks[2] = {0x11B0, 0};
-    Put(b, at(0x1170), barThunks);
-    PutStr(b, at(0x1180), "foo.dll");
-    PutStr(b, at(0x1190), "bar.dll");
-    PutStr(b, at(0x11A0) + 2, "Bar"); // after the hint
-    PutStr(b, at(0x11B0) + 2, "Baz");
+    const Thunk barThunks[2] = {0x11F0, 0};
+    Put(b, at(0x1180), barThunks);
+    PutStr(b, at(0x11C0), "foo.dll");
+    PutStr(b, at(0x11D0), "bar.dll");
+    PutStr(b, at(0x11E0) + 2, "Bar"); // after the hint
+    PutStr(b, at(0x11F0) + 2, "Baz");
     return b;
 }
 
@@ -469,7 +486,8 @@ TEST(PeImage, ReadsImportsOfThisExe) {
     PeImage pe;
     ASSERT_TRUE(pe.Load(SelfPath()));
     EXPECT_FALSE(pe.IsDll());
-    EXPECT_EQ(IMAGE_FILE_MACHINE_I386, pe.Machine());
+    EXPECT_EQ(wintest::kBuildMachine, pe.Machine());
+    EXPECT_EQ(sizeof(void*) == 8, pe.Is64());
     EXPECT_EQ(IMAGE_SUBSYSTEM_WINDOWS_CUI, pe.Subsystem());
     EXPECT_TRUE(pe.ImportsDll("kernel32.dll"));
     EXPECT_TRUE(pe.ImportsFunction("KERNEL32.DLL", "GetModuleFileNameA"));
@@ -478,11 +496,24 @@ TEST(PeImage, ReadsImportsOfThisExe) {
     EXPECT_TRUE(pe.Exports().empty());
 }
 
-TEST(PeImage, ReadsExportsAndImportsOfSyntheticDll) {
-    const std::vector<unsigned char> dll = SyntheticDll();
+// Both layouts, whichever the test program itself is.
+template <class Pe>
+class PeImageLayout : public ::testing::Test {};
+using PeLayouts = ::testing::Types<Pe32, Pe64>;
+class PeLayoutNames {
+public:
+    template <class Pe>
+    static std::string GetName(int) { return std::is_same<Pe, Pe64>::value ? "PE32plus" : "PE32"; }
+};
+TYPED_TEST_SUITE(PeImageLayout, PeLayouts, PeLayoutNames);
+
+TYPED_TEST(PeImageLayout, ReadsExportsAndImportsOfSyntheticDll) {
+    const std::vector<unsigned char> dll = SyntheticDll<TypeParam>();
     PeImage pe;
     ASSERT_TRUE(pe.LoadData(dll.data(), dll.size()));
     EXPECT_TRUE(pe.IsDll());
+    EXPECT_EQ(TypeParam::kMachine, pe.Machine());
+    EXPECT_EQ(TypeParam::kMagic == IMAGE_NT_OPTIONAL_HDR64_MAGIC, pe.Is64());
     EXPECT_EQ(IMAGE_SUBSYSTEM_WINDOWS_GUI, pe.Subsystem());
     EXPECT_EQ("synth.dll", pe.ExportDllName());
     EXPECT_EQ((std::vector<std::string>{"Alpha", "Gamma"}), pe.ExportNames());
@@ -499,9 +530,9 @@ TEST(PeImage, ReadsExportsAndImportsOfSyntheticDll) {
     EXPECT_TRUE(imports[1].ordinals.empty());
 }
 
-TEST(PeImage, DamagedInputGivesNoCrashAndNoInventedData) {
-    const std::vector<unsigned char> dll = SyntheticDll();
-    const size_t headersEnd = 0x44 + sizeof(IMAGE_FILE_HEADER) + sizeof(IMAGE_OPTIONAL_HEADER32) +
+TYPED_TEST(PeImageLayout, DamagedInputGivesNoCrashAndNoInventedData) {
+    const std::vector<unsigned char> dll = SyntheticDll<TypeParam>();
+    const size_t headersEnd = 0x44 + sizeof(IMAGE_FILE_HEADER) + sizeof(typename TypeParam::OptionalHeader) +
                               sizeof(IMAGE_SECTION_HEADER);
     PeImage pe;
     for (size_t n = 0; n < dll.size(); ++n) {

@@ -151,22 +151,37 @@ std::vector<ShellTool> ReadShellTools(HWND tray, const ShellProcess& shell) {
 
 // ---------------------------------------------------------------------------
 // The shell's record of an icon. In this shell each icon is a list node
-// laid out as
-//   [0] next  [1] prev  [2] icon image  [3] owner window  [4] tooltip
-//   [5] state  [6] identifier  [7] callback message  [8] display slot
-//   [9...] the tip, 128 UTF-16 characters, then the text (256) and the
-//   title (64) of the balloon the icon last asked for
-// (32-bit values). The node is found by the tooltip handle, and accepted only
-// if the list links are plausible, the slot says the icon is shown and the
-// stored tip equals the tooltip's text.
+// laid out as pointer-sized fields
+//   next, prev, icon image, owner window, tooltip
+// then 32-bit ones
+//   state, identifier, callback message, display slot
+// then the tip, 128 UTF-16 characters, and the text (256) and the title
+// (64) of the balloon the icon last asked for. The shell is of the prefix's
+// architecture, as the test programs are: its pointers have their size (4
+// bytes in a 32-bit prefix, 8 in a 64-bit one). The node is found by the
+// tooltip handle, and accepted only if the list links are plausible, the
+// slot says the icon is shown and the stored tip equals the tooltip's text.
 
-const size_t kTooltipSlot = 4;
+const size_t kPointer = sizeof(ULONG_PTR);
+const size_t kOwnerAt = 3 * kPointer;
+const size_t kTooltipAt = 4 * kPointer;
+const size_t kIdAt = 5 * kPointer + 4;
+const size_t kCallbackAt = 5 * kPointer + 8;
+const size_t kSlotAt = 5 * kPointer + 12;
+const size_t kTipAt = 5 * kPointer + 16;
 const size_t kTipChars = 128;
 const size_t kBalloonTextChars = 256;
 const size_t kBalloonTitleChars = 64;
-const size_t kBalloonTextWord = 9 + kTipChars / 2;
-const size_t kBalloonTitleWord = kBalloonTextWord + kBalloonTextChars / 2;
-const size_t kNodeWords = kBalloonTitleWord + kBalloonTitleChars / 2;
+const size_t kBalloonTextAt = kTipAt + kTipChars * sizeof(wchar_t);
+const size_t kBalloonTitleAt = kBalloonTextAt + kBalloonTextChars * sizeof(wchar_t);
+const size_t kNodeBytes = kBalloonTitleAt + kBalloonTitleChars * sizeof(wchar_t);
+
+template <class T>
+T FieldAt(const unsigned char* node, size_t at) {
+    T value;
+    std::memcpy(&value, node + at, sizeof value);
+    return value;
+}
 
 struct ShellRecord {
     HWND owner = nullptr;
@@ -177,28 +192,30 @@ struct ShellRecord {
 };
 
 // A text field of the node, of at most `chars` characters.
-std::wstring NodeText(const DWORD* node, size_t word, size_t chars) {
-    const auto* text = reinterpret_cast<const wchar_t*>(node + word);
-    size_t length = 0;
-    while (length < chars && text[length]) ++length;
-    return std::wstring(text, length);
+std::wstring NodeText(const unsigned char* node, size_t at, size_t chars) {
+    std::wstring text(chars, L'\0');
+    std::memcpy(&text[0], node + at, chars * sizeof(wchar_t));
+    text.resize(wcsnlen(text.c_str(), chars));
+    return text;
 }
 
-bool Plausible(const DWORD* node, HWND tooltip, const std::string& tip, ShellRecord* rec) {
-    const DWORD next = node[0], prev = node[1], owner = node[3];
-    const int slot = static_cast<int>(node[8]);
-    if (node[kTooltipSlot] != static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(tooltip))) return false;
-    if (!next || !prev || (next & 3) || (prev & 3) || !owner || slot < 0 || slot > 4096) return false;
+bool Plausible(const unsigned char* node, HWND tooltip, const std::string& tip, ShellRecord* rec) {
+    const ULONG_PTR next = FieldAt<ULONG_PTR>(node, 0), prev = FieldAt<ULONG_PTR>(node, kPointer);
+    const ULONG_PTR owner = FieldAt<ULONG_PTR>(node, kOwnerAt);
+    const int slot = FieldAt<int>(node, kSlotAt);
+    if (FieldAt<ULONG_PTR>(node, kTooltipAt) != reinterpret_cast<ULONG_PTR>(tooltip)) return false;
+    if (!next || !prev || (next & (kPointer - 1)) || (prev & (kPointer - 1)) || !owner || slot < 0 || slot > 4096)
+        return false;
     wchar_t wide[kTipChars + 1] = {};
-    std::memcpy(wide, node + 9, kTipChars * sizeof(wchar_t));
+    std::memcpy(wide, node + kTipAt, kTipChars * sizeof(wchar_t));
     char narrow[kTipChars * 2 + 1] = {};
     WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow - 1, nullptr, nullptr);
     if (tip != narrow) return false;
-    rec->owner = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(owner));
-    rec->id = node[6];
-    rec->callback = node[7];
-    rec->balloonText = NodeText(node, kBalloonTextWord, kBalloonTextChars);
-    rec->balloonTitle = NodeText(node, kBalloonTitleWord, kBalloonTitleChars);
+    rec->owner = reinterpret_cast<HWND>(owner);
+    rec->id = FieldAt<UINT>(node, kIdAt);
+    rec->callback = FieldAt<UINT>(node, kCallbackAt);
+    rec->balloonText = NodeText(node, kBalloonTextAt, kBalloonTextChars);
+    rec->balloonTitle = NodeText(node, kBalloonTitleAt, kBalloonTitleChars);
     return true;
 }
 
@@ -208,26 +225,25 @@ std::mutex g_cacheMu;
 DWORD g_cachePid = 0;
 std::map<HWND, ULONG_PTR> g_nodeAt;
 
-bool ReadNodeAt(HANDLE process, ULONG_PTR at, DWORD* node) {
+bool ReadNodeAt(HANDLE process, ULONG_PTR at, unsigned char* node) {
     SIZE_T done = 0;
-    return ReadProcessMemory(process, reinterpret_cast<void*>(at), node, kNodeWords * 4, &done) &&
-           done == kNodeWords * 4;
+    return ReadProcessMemory(process, reinterpret_cast<void*>(at), node, kNodeBytes, &done) &&
+           done == kNodeBytes;
 }
 
 // Searches the shell's private writable memory once for the nodes of all
 // `wanted` tools; fills `found` (index into wanted -> record) and the cache.
 void SearchNodes(const ShellProcess& shell, const std::vector<const ShellTool*>& wanted,
                  std::map<size_t, ShellRecord>* found) {
-    std::map<DWORD, size_t> byHandle;
-    for (size_t i = 0; i < wanted.size(); ++i)
-        byHandle[static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(wanted[i]->tooltip))] = i;
+    std::map<ULONG_PTR, size_t> byHandle;
+    for (size_t i = 0; i < wanted.size(); ++i) byHandle[reinterpret_cast<ULONG_PTR>(wanted[i]->tooltip)] = i;
 
     SYSTEM_INFO si;
     GetSystemInfo(&si);
     const ULONG_PTR end = reinterpret_cast<ULONG_PTR>(si.lpMaximumApplicationAddress);
     ULONG_PTR at = 0;
     MEMORY_BASIC_INFORMATION mbi;
-    std::vector<DWORD> buf;
+    std::vector<unsigned char> buf;
     while (at < end && found->size() < wanted.size() &&
            VirtualQueryEx(shell.handle(), reinterpret_cast<void*>(at), &mbi, sizeof mbi) == sizeof mbi) {
         const ULONG_PTR base = reinterpret_cast<ULONG_PTR>(mbi.BaseAddress);
@@ -236,20 +252,19 @@ void SearchNodes(const ShellProcess& shell, const std::vector<const ShellTool*>&
         if (mbi.State != MEM_COMMIT || mbi.Type != MEM_PRIVATE || !(mbi.Protect & writable) ||
             (mbi.Protect & PAGE_GUARD))
             continue;
-        buf.assign(mbi.RegionSize / 4, 0);
+        buf.assign(mbi.RegionSize, 0);
         SIZE_T done = 0;
         if (!ReadProcessMemory(shell.handle(), mbi.BaseAddress, buf.data(), mbi.RegionSize, &done))
             continue;
-        const size_t words = done / 4;
-        for (size_t i = kTooltipSlot; i + kNodeWords - kTooltipSlot <= words; ++i) {
-            auto hit = byHandle.find(buf[i]);
+        for (size_t off = kTooltipAt; off + kNodeBytes - kTooltipAt <= done; off += kPointer) {
+            auto hit = byHandle.find(FieldAt<ULONG_PTR>(buf.data(), off));
             if (hit == byHandle.end() || found->count(hit->second)) continue;
-            const DWORD* node = &buf[i - kTooltipSlot];
+            const unsigned char* node = buf.data() + off - kTooltipAt;
             ShellRecord rec;
             if (!Plausible(node, wanted[hit->second]->tooltip, wanted[hit->second]->text, &rec))
                 continue;
             (*found)[hit->second] = rec;
-            g_nodeAt[wanted[hit->second]->tooltip] = base + (i - kTooltipSlot) * 4;
+            g_nodeAt[wanted[hit->second]->tooltip] = base + off - kTooltipAt;
         }
     }
 }
@@ -266,7 +281,7 @@ std::map<size_t, ShellRecord> FindRecords(const ShellProcess& shell, const std::
     std::vector<size_t> missingIndex;
     for (size_t i = 0; i < tools.size(); ++i) {
         auto cached = g_nodeAt.find(tools[i].tooltip);
-        DWORD node[kNodeWords];
+        unsigned char node[kNodeBytes];
         ShellRecord rec;
         if (cached != g_nodeAt.end() && ReadNodeAt(shell.handle(), cached->second, node) &&
             Plausible(node, tools[i].tooltip, tools[i].text, &rec)) {

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Makes, prepares or ends a private Wine prefix:
+# Makes, prepares or ends a private Wine prefix, 32-bit unless KW_WINEARCH
+# is win64:
 #   prefix.sh create PREFIX [WxH]  make it once (the demo uses this too)
 #   prefix.sh setup PREFIX [WxH]   a test prefix: create it, keep
 #                                  wineserver up
@@ -14,7 +15,8 @@
 #
 # The mark .prepared holds the settings the prefix was made with. A prefix
 # without it was left half made by an interrupted run; one made with other
-# settings (another DPI or desktop, or by an older version of this script)
+# settings (another architecture, DPI or desktop, or by an older version of
+# this script)
 # is made anew.
 #
 # Caption buttons, scroll arrows and menu check marks are glyphs of Wine's
@@ -88,13 +90,13 @@ multi_sz() {
 }
 
 # The settings a prefix is made with; the mark holds them.
-settings_line() { echo "$mark_format desktop=$1 dpi=$dpi"; }
+settings_line() { echo "$mark_format arch=$WINEARCH desktop=$1 dpi=$dpi"; }
 
 make_prefix() {
     local size=$1 face tag link
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1 </dev/null
+    "$KW_WINE" wineboot -i >/dev/null 2>&1 </dev/null
     wineserver -w
     link=$(multi_sz "$cjk_link")
     {
@@ -129,7 +131,7 @@ REG
             printf '"%s"=hex(7):%s\n' "$face" "$link"
         done
     } > "$WINEPREFIX/settings.reg"
-    wine regedit /S "$WINEPREFIX/settings.reg" >/dev/null 2>&1 </dev/null
+    "$KW_WINE" regedit /S "$WINEPREFIX/settings.reg" >/dev/null 2>&1 </dev/null
     wineserver -w
     settings_line "$size" > "$WINEPREFIX/.prepared"
 }
@@ -164,13 +166,13 @@ setup)
     # Start the prefix's services and its desktop now: started by the first
     # test instead, they would inherit that test's output pipe and keep
     # CTest waiting for as long as the server lives.
-    wine wineboot >/dev/null 2>&1 </dev/null
+    "$KW_WINE" wineboot >/dev/null 2>&1 </dev/null
     ;;
 teardown)
     wineserver -k >/dev/null 2>&1 || true
     ;;
 *)
-    echo "usage: $0 create|setup|teardown PREFIX [WxH]   (KW_DPI=dots per inch, default 96)" >&2
+    echo "usage: $0 create|setup|teardown PREFIX [WxH]   (KW_DPI=dots per inch, default 96; KW_WINEARCH=win32|win64)" >&2
     exit 2
     ;;
 esac

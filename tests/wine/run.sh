@@ -4,4 +4,4 @@
 set -eu
 export WINEPREFIX="$1"; shift
 . "$(dirname "$0")/env.sh"
-exec wine "$@"
+exec "$KW_WINE" "$@"

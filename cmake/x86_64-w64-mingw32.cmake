@@ -1,0 +1,4 @@
+# Cross build for 64-bit Windows (x86-64) with Debian's mingw-w64 (posix-thread g++).
+set(CMAKE_SYSTEM_PROCESSOR AMD64)
+set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-posix.cmake)
