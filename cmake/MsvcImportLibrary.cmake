@@ -18,6 +18,12 @@
 # So the two kinds are made by two runs and the second run's import members
 # (every member after its three import-descriptor objects) are appended to
 # the first library, whose descriptors serve both.
+#
+# An export whose name differs from its caller's symbol ("Name_1@N ==
+# Name1": callers refer to "_Name_1@N", the DLL exports "Name1") cannot be
+# one short import member, whose import name comes from its own symbol:
+# the library gets a member for "_Name1@N" and a weak alias "_Name_1@N" to
+# it.
 cmake_minimum_required(VERSION 3.20)
 include(${CMAKE_CURRENT_LIST_DIR}/ModuleDefinitions.cmake)
 
@@ -45,11 +51,14 @@ set(killed "")
 set(kept "")
 set(kept_count 0)
 foreach(line IN LISTS entries)
-    # The routine's own symbol (right of "==") is the DLL's business only.
     string(REGEX REPLACE "[ \t]*==.*" "" entry "${line}")
     if(entry MATCHES "^_[A-Za-z0-9_]+@[0-9]+")
         string(APPEND kept "    ${entry}\n")
         math(EXPR kept_count "${kept_count} + 1")
+    elseif(line MATCHES "^([A-Za-z0-9_]+)(@[0-9]+)[ \t]*==[ \t]*([A-Za-z0-9_]+)" AND
+           NOT CMAKE_MATCH_1 STREQUAL CMAKE_MATCH_3)
+        string(APPEND killed "    ${CMAKE_MATCH_3}${CMAKE_MATCH_2}\n")
+        string(APPEND killed "    ${entry} == ${CMAKE_MATCH_3}${CMAKE_MATCH_2}\n")
     else()
         string(APPEND killed "    ${entry}\n")
     endif()

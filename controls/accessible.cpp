@@ -12,6 +12,11 @@ namespace {
 
 const char kObjectProperty[] = "KwAccessibleObject";
 
+// The interface's identifier as the header declares it. The 64-bit import
+// library of the accessibility layer exports a code thunk, not the GUID,
+// under the name IID_IAccessible.
+const IID kAccessibleIid = __uuidof(IAccessible);
+
 // Timers that run a default action from the window's message loop, one id a
 // part; far from the small ids the controls and their tips use.
 constexpr UINT_PTR kActionTimer = 0x4B41;
@@ -66,7 +71,7 @@ class Accessible final : public IAccessible {
 public:
     Accessible(HWND window, const KwAccessInfo& info) : window_(window), info_(info)
     {
-        if (FAILED(CreateStdAccessibleObject(window, OBJID_CLIENT, IID_IAccessible,
+        if (FAILED(CreateStdAccessibleObject(window, OBJID_CLIENT, kAccessibleIid,
                                              reinterpret_cast<void**>(&standard_))))
             standard_ = nullptr;
     }
@@ -87,7 +92,7 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
     {
         if (!out) return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, IID_IAccessible)) {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, kAccessibleIid)) {
             *out = static_cast<IAccessible*>(this);
             AddRef();
             return S_OK;
@@ -434,7 +439,7 @@ LRESULT KwAnswerGetObject(HWND window, WPARAM wParam, LPARAM lParam, const KwAcc
             return 0;
         }
     }
-    return LresultFromObject(IID_IAccessible, wParam, object);
+    return LresultFromObject(kAccessibleIid, wParam, object);
 }
 
 void KwForgetAccessible(HWND window)

@@ -121,9 +121,9 @@ struct Expected {
     std::string name, value; // name "?": checked apart
     LONG states;             // all of these
     std::string action;
-    LONG partRole;           // of every part
-    std::vector<std::string> parts; // "*": any name
-    std::string partAction;
+    LONG partRole = 0;                   // of every part
+    std::vector<std::string> parts = {}; // "*": any name
+    std::string partAction = {};
 };
 
 } // namespace

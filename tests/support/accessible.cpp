@@ -44,7 +44,7 @@ std::string Text(IAccessible* object, TextGetter get, LONG part)
 
 AccessibleReader::AccessibleReader(HWND window)
 {
-    if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+    if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
                                           reinterpret_cast<void**>(&object_))))
         object_ = nullptr;
 }
