@@ -124,7 +124,11 @@ void Warn(HWND dialog, const char* message)
 
 void FillFields(HWND dialog)
 {
-    SetDlgItemTextA(dialog, IDC_PROP_MAILDIR, mailDir);
+    // Shown as the watcher uses it, without a trailing backslash.
+    char directory[kSettingSize];
+    lstrcpynA(directory, mailDir, sizeof directory);
+    DropTrailingBackslash(directory);
+    SetDlgItemTextA(dialog, IDC_PROP_MAILDIR, directory);
     SetDlgItemTextA(dialog, IDC_PROP_MAILEXT, mailExt);
     SetDlgItemTextA(dialog, IDC_PROP_CLIENT, clientProgram);
     SetDlgItemTextA(dialog, IDC_PROP_VIEWER, viewerProgram);
@@ -194,6 +198,7 @@ void ReadFields(HWND dialog)
     GetDlgItemTextA(dialog, IDC_PROP_SOUND, newMailSound, kPathChars + 1);
     popupNotification = IsDlgButtonChecked(dialog, IDC_PROP_POPUP) == BST_CHECKED ? 1 : 0;
     windowsNotification = IsDlgButtonChecked(dialog, IDC_PROP_WINNOTIFY) == BST_CHECKED ? 1 : 0;
+    SettingsChanged();
 }
 
 // Checks the three paths in order and warns about the first that fails.
