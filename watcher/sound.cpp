@@ -12,8 +12,6 @@
 
 BOOL(WINAPI* playSound)(LPCSTR, HMODULE, DWORD) = PlaySoundA;
 
-namespace {
-
 void PlaySoundFile(const char* sound)
 {
     if (lstrcmpiA(sound, "None") == 0) return;
@@ -21,8 +19,6 @@ void PlaySoundFile(const char* sound)
     // system's default sound, which still tells the user about new mail.
     playSound(sound, nullptr, SND_FILENAME | SND_ASYNC);
 }
-
-} // namespace
 
 void PlayNewMailSound()
 {

@@ -64,6 +64,8 @@ void PlayNewMailSound();
 // Plays a mailbox's sound: its own file unless that says "None", or the
 // common new-mail sound when it names none.
 void PlayMailboxSound(const char* sound);
+// Plays a sound file unless the text says "None" (in any letter case).
+void PlaySoundFile(const char* sound);
 // Plays a sound file; tests put a recorder in its place.
 extern BOOL(WINAPI* playSound)(LPCSTR sound, HMODULE module, DWORD flags);
 
