@@ -156,6 +156,17 @@ void Touch(const std::string& path)
     CloseHandle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
 }
 
+// A button as a screen reader reads it, named `name`, and the same name as
+// its tool tip.
+void ExpectNamedAndTipped(HWND window, const char* name)
+{
+    EXPECT_EQ(wintest::AccessibleReader(window).Name(), name);
+    HWND tip = static_cast<HWND>(GetPropA(window, MAKEINTATOM(TIPPROP_TIPWND)));
+    char tipText[128] = {};
+    GetWindowTextA(tip, tipText, sizeof tipText);
+    EXPECT_STREQ(tipText, name);
+}
+
 class PropertiesTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -366,12 +377,7 @@ TEST_F(PropertiesTest, TabReachesEveryBrowseButtonAndKeysPressIt)
         for (const auto& button : buttons) {
             HWND window = GetDlgItem(properties, button.id);
             EXPECT_NE(std::find(reached.begin(), reached.end(), window), reached.end()) << button.name;
-            EXPECT_EQ(wintest::AccessibleReader(window).Name(), button.name);
-            // The same name shows as the button's tool tip.
-            HWND tip = static_cast<HWND>(GetPropA(window, MAKEINTATOM(TIPPROP_TIPWND)));
-            char tipText[128] = {};
-            GetWindowTextA(tip, tipText, sizeof tipText);
-            EXPECT_STREQ(tipText, button.name);
+            ExpectNamedAndTipped(window, button.name);
         }
         SetFocus(GetDlgItem(properties, IDC_PROP_BROWSE_VIEWER));
     }));
@@ -605,26 +611,7 @@ TEST_F(PropertiesTest, TheMailboxDialogIsReachedByTabAndNamed)
             const std::pair<int, const char*> named[] = {
                 {IDC_MBOX_BROWSE_DIR, "Browse for the mailbox's directory"},
                 {IDC_MBOX_BROWSE_SOUND, "Browse for the mailbox's sound"}};
-            for (const auto& button : named) {
-                IAccessible* object = nullptr;
-                ASSERT_EQ(AccessibleObjectFromWindow(GetDlgItem(box, button.first), static_cast<DWORD>(OBJID_CLIENT),
-                                                     IID_IAccessible, reinterpret_cast<void**>(&object)),
-                          S_OK);
-                VARIANT self;
-                self.vt = VT_I4;
-                self.lVal = CHILDID_SELF;
-                BSTR name = nullptr;
-                object->get_accName(self, &name);
-                char text[128] = {};
-                WideCharToMultiByte(CP_ACP, 0, name, -1, text, sizeof text, nullptr, nullptr);
-                EXPECT_STREQ(text, button.second);
-                SysFreeString(name);
-                object->Release();
-                HWND tip = static_cast<HWND>(GetPropA(GetDlgItem(box, button.first), MAKEINTATOM(TIPPROP_TIPWND)));
-                char tipText[128] = {};
-                GetWindowTextA(tip, tipText, sizeof tipText);
-                EXPECT_STREQ(tipText, button.second);
-            }
+            for (const auto& button : named) ExpectNamedAndTipped(GetDlgItem(box, button.first), button.second);
             PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
         }),
         [](HWND) { return !FindDialog("Mailbox"); },
