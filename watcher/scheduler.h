@@ -31,7 +31,6 @@
 
 // A set of mailboxes by their index in the watcher's order.
 using MailboxSet = unsigned;
-constexpr MailboxSet kEveryMailbox = ~0u;
 inline MailboxSet MailboxBit(int index)
 {
     return 1u << index;

@@ -77,6 +77,11 @@ int WatcherState::IndexOf(MailboxId id) const
     return -1;
 }
 
+MailboxSet WatcherState::Every() const
+{
+    return MailboxCount() >= kMaxMailboxes ? (1u << kMaxMailboxes) - 1 : MailboxBit(MailboxCount()) - 1;
+}
+
 int WatcherState::Waiting() const
 {
     int waiting = 0;
@@ -93,7 +98,7 @@ bool WatcherState::FollowSettings()
     for (const auto& mailbox : mailboxes_) before.push_back(mailbox.get());
     const int count = mailboxCount < 1 ? 1 : mailboxCount > kMaxMailboxes ? kMaxMailboxes : mailboxCount;
     MailboxList next;
-    MailboxSet fresh = 0;
+    bool fresh = false;
     for (int i = 0; i < count; ++i) {
         const MailboxSettings& settings = mailboxSettings[i];
         std::shared_ptr<Mailbox> mailbox;
@@ -108,17 +113,19 @@ bool WatcherState::FollowSettings()
         } else {
             mailbox = std::make_shared<Mailbox>(settings);
             mailbox->Watch().Start(mailbox->Directory());
-            fresh |= MailboxBit(i);
+            fresh = true;
         }
         next.push_back(std::move(mailbox));
     }
     // Mailboxes added, removed, or kept but put in another order.
-    bool moved = next.size() != before.size();
+    bool moved = fresh || next.size() != before.size();
     for (size_t i = 0; i < next.size() && !moved; ++i) moved = next[i].get() != before[i];
     mailboxes_.swap(next);
     if (!moved) return false;
+    // Bursts and wishes belonged to the places the mailboxes had: all are
+    // scanned soon, the new ones for the mail they hold already.
     scheduler_.Forget();
-    if (hadMailboxes) scheduler_.ScanSoon(fresh);
+    if (hadMailboxes) scheduler_.ScanSoon(Every());
     return true;
 }
 
@@ -193,23 +200,26 @@ int WatcherState::Scan(MailboxSet mailboxes, RecordList* found, MailboxId* sound
     const MailboxList scanned = mailboxes_;
     int count = 0;
     bool lackedMemory = false;
-    MailboxSet done = 0;
+    MailboxSet busy = 0;
     for (size_t i = 0; i < scanned.size() && !closed_; ++i) {
-        if (!(mailboxes & MailboxBit(static_cast<int>(i)))) continue;
+        const MailboxSet bit = MailboxBit(static_cast<int>(i));
+        if (!(mailboxes & bit)) continue;
         Mailbox& mailbox = *scanned[i];
         // A scan of this mailbox is under way further up: it wants to run
         // again once that one is done.
         if (mailbox.Scanning()) {
-            scheduler_.ScanSoon(MailboxBit(static_cast<int>(i)));
+            busy |= bit;
             continue;
         }
-        const int found1 = ScanMailbox(mailbox, found, &lackedMemory);
+        const int foundHere = ScanMailbox(mailbox, found, &lackedMemory);
         ++scans_;
-        if (found1 > 0 && soundOf && !*soundOf) *soundOf = mailbox.Id();
-        count += found1;
-        done |= MailboxBit(static_cast<int>(i));
+        if (foundHere > 0 && soundOf && !*soundOf) *soundOf = mailbox.Id();
+        count += foundHere;
     }
-    if (scanned == mailboxes_) scheduler_.Scanned(done);
+    if (scanned == mailboxes_) {
+        scheduler_.Scanned(mailboxes & ~busy);
+        scheduler_.ScanSoon(busy);
+    }
     if (lackedMemory && !closed_) ReportMissingReadBuffer();
     return count;
 }
@@ -226,7 +236,7 @@ void WatcherState::Start()
     MailboxId soundOf = 0;
     // The known lists fill alone: at start-up every waiting file is new,
     // and nothing is listed for a popup.
-    const int found = Scan(kEveryMailbox, nullptr, &soundOf);
+    const int found = Scan(Every(), nullptr, &soundOf);
     if (closed_) return;
     char tip[kTipSize];
     FormatTip(tip, MailboxCount() > 1 ? Waiting() : found);
@@ -346,7 +356,7 @@ void WatcherState::OnTick()
         return;
     }
     if (!scheduler_.IntervalDue()) return;
-    ScanAndAnnounce(kEveryMailbox);
+    ScanAndAnnounce(Every());
 }
 
 void WatcherState::OnBurstSettled()
@@ -360,7 +370,7 @@ void WatcherState::Resumed()
     // The directories may have changed in any way meanwhile, and a watch on
     // a network volume may have been lost.
     FollowWatches();
-    scheduler_.ScanSoon(kEveryMailbox);
+    scheduler_.ScanSoon(Every());
 }
 
 void WatcherState::SettingsClosed()
@@ -427,7 +437,7 @@ bool WatcherState::RescanDue(std::time_t since)
 void WatcherState::RescanInto(RecordList* list)
 {
     FollowSettings();
-    Scan(kEveryMailbox, list, nullptr);
+    Scan(Every(), list, nullptr);
     if (closed_) return;
     // With one mailbox the tip counts what the popup lists; with several,
     // what waits in each.

@@ -133,7 +133,9 @@ private:
     void PopupOn(RecordList* list);
     // Keeps the watches of these mailboxes on their directories; the
     // mailboxes whose watch was set up anew.
-    MailboxSet FollowWatches(MailboxSet mailboxes = kEveryMailbox);
+    MailboxSet FollowWatches(MailboxSet mailboxes = ~0u);
+    // Every mailbox there is.
+    MailboxSet Every() const;
     // The index of a mailbox in order, or -1.
     int IndexOf(MailboxId id) const;
     // The interval counts from now, and the icon compares with this count.

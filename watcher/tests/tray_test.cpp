@@ -646,6 +646,9 @@ TEST_F(TrayTest, ResumeFromSleepScansAtOnce)
     mail.Write("1.CNM", "Ann <ann@example.com>", "One");
     SendMessageA(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
     EXPECT_TRUE(wintest::PumpUntil([&] { return Known() == 1; }, 500));
+    // Once scanned, no burst's scan keeps coming back.
+    wintest::PumpFor(300);
+    EXPECT_FALSE(KillTimer(window, IDT_CHANGE));
 }
 
 TEST_F(TrayTest, DirectoryChangesAreScannedLongBeforeTheInterval)
