@@ -201,6 +201,9 @@ KWAPI int  WINAPI KwWritePrivateProfileInt(LPCSTR section, LPCSTR key, int value
 KWAPI int  WINAPI KwGetPrivateProfileBool(LPCSTR section, LPCSTR key, int defaultFlag, LPCSTR file);
 KWAPI int  WINAPI KwWritePrivateProfileBool(LPCSTR section, LPCSTR key, int flag, LPCSTR file);
 KWAPI int  __cdecl KwWritePrivateProfileItem(LPCSTR section, LPCSTR key, LPCSTR file, LPCSTR format, ...);
+/* Deletes a section with every value and section below it; 1 when it is
+   gone (or was never there), 0 for an empty section name or a failure. */
+KWAPI int  WINAPI KwDeletePrivateProfileSection(LPCSTR section, LPCSTR file);
 
 /* Settings in INI files. The boolean readers take "", "0", "N", "NO",
    "OFF", "F" and "FALSE" (any letter case) as 0 and every other text as 1. */

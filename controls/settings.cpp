@@ -161,6 +161,17 @@ int WINAPI KwWritePrivateProfileString(LPCSTR section, LPCSTR key, LPCSTR text, 
     return StoreValue(section, key, REG_SZ, text, static_cast<DWORD>(strlen(text) + 1)) ? 1 : 0;
 }
 
+int WINAPI KwDeletePrivateProfileSection(LPCSTR section, LPCSTR)
+{
+    // An empty section would name the base path itself, every program's
+    // settings.
+    if (!section || !section[0]) return 0;
+    char keyPath[kKeyPathSize];
+    if (!FormKeyPath(section, keyPath)) return 0;
+    const DWORD result = SHDeleteKeyA(rootKey, keyPath);
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND ? 1 : 0;
+}
+
 int WINAPI KwGetPrivateProfileInt(LPCSTR section, LPCSTR key, int defaultValue, LPCSTR)
 {
     if (!key) return defaultValue;

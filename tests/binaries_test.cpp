@@ -93,7 +93,8 @@ TEST(Exports, ControlLibraryExportsExactlyItsNames)
         // Settings store
         "SetRootKey", "SetRegBase", "KwGetPrivateProfileString", "KwWritePrivateProfileString",
         "KwGetPrivateProfileInt", "KwWritePrivateProfileInt", "KwGetPrivateProfileBool",
-        "KwWritePrivateProfileBool", "KwWritePrivateProfileItem", "_GetPrivateProfileBool@16",
+        "KwWritePrivateProfileBool", "KwWritePrivateProfileItem", "KwDeletePrivateProfileSection",
+        "_GetPrivateProfileBool@16",
         "_GetProfileBool@12", "WritePrivateProfileInt", "WritePrivateProfileItem", "_HelpFileName@8",
         "_IniFileName@8",
         // Strings and clipboard

@@ -4,8 +4,8 @@
  * A removed directory takes its watch with it: the handle stays open but
  * never signals again, even when a directory of the same name comes back.
  * The watch therefore remembers which directory it looks at (volume, file
- * index and creation time) and ChangeWatchFollow compares that with what
- * the path names now.
+ * index and creation time) and Follow compares that with what the path
+ * names now.
  */
 #include "changewatch.h"
 
@@ -18,18 +18,8 @@ namespace {
 // own reading never signals.
 constexpr DWORD kChangeFilter =
     FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE;
-constexpr size_t kPathBuffer = 256;
-
-// Which directory a path names: volume, file index and creation time
-// together, since a directory created anew may get the index of the one
-// removed before it.
-struct DirectoryId {
-    bool exists = false;
-    DWORD volume = 0;
-    DWORD indexHigh = 0;
-    DWORD indexLow = 0;
-    FILETIME created = {};
-};
+constexpr size_t kPathBuffer = ChangeWatch::kPathBuffer;
+using DirectoryId = ChangeWatch::DirectoryId;
 
 bool SameDirectory(const DirectoryId& a, const DirectoryId& b)
 {
@@ -57,11 +47,6 @@ DirectoryId IdentifyDirectory(const char* path)
     return id;
 }
 
-HANDLE watch;              // null while nothing is watched
-char watchedPath[kPathBuffer];  // the directory last asked for, watched or not
-DirectoryId watchedId;     // the directory the watch looks at
-DirectoryId refusedId;     // a directory that could not be watched
-
 // The directory text without a trailing backslash; false when it does not
 // fit.
 bool NormalPath(const char* directory, char (&path)[kPathBuffer])
@@ -74,77 +59,72 @@ bool NormalPath(const char* directory, char (&path)[kPathBuffer])
     return length > 0;
 }
 
+} // namespace
+
 // Watches path, whose identity is id.
-bool Watch(const char* path, const DirectoryId& id)
+bool ChangeWatch::Watch(const char* path, const DirectoryId& id)
 {
-    ChangeWatchStop();
+    Stop();
     if (!id.exists) return false;
     HANDLE handle = FindFirstChangeNotificationA(path, FALSE, kChangeFilter);
     if (handle == INVALID_HANDLE_VALUE) {
-        refusedId = id;
+        refusedId_ = id;
         return false;
     }
-    watch = handle;
-    watchedId = id;
-    refusedId = DirectoryId();
+    watch_ = handle;
+    watchedId_ = id;
+    refusedId_ = DirectoryId();
     return true;
 }
 
-} // namespace
-
-bool ChangeWatchStart(const char* directory)
+bool ChangeWatch::Start(const char* directory)
 {
-    ChangeWatchStop();
-    refusedId = DirectoryId();
+    Stop();
+    refusedId_ = DirectoryId();
     char path[kPathBuffer];
     if (!NormalPath(directory, path)) {
-        watchedPath[0] = '\0';
+        watchedPath_[0] = '\0';
         return false;
     }
-    std::memcpy(watchedPath, path, sizeof path);
-    return Watch(watchedPath, IdentifyDirectory(watchedPath));
+    std::memcpy(watchedPath_, path, sizeof path);
+    return Watch(watchedPath_, IdentifyDirectory(watchedPath_));
 }
 
-void ChangeWatchStop()
+void ChangeWatch::Stop()
 {
-    if (watch) FindCloseChangeNotification(watch);
-    watch = nullptr;
-    watchedId = DirectoryId();
+    if (watch_) FindCloseChangeNotification(watch_);
+    watch_ = nullptr;
+    watchedId_ = DirectoryId();
 }
 
-HANDLE ChangeWatchHandle()
+void ChangeWatch::Rearm()
 {
-    return watch;
+    if (watch_ && !FindNextChangeNotification(watch_)) Stop();
 }
 
-void ChangeWatchRearm()
+bool ChangeWatch::Take()
 {
-    if (watch && !FindNextChangeNotification(watch)) ChangeWatchStop();
-}
-
-bool ChangeWatchTake()
-{
-    if (!watch || WaitForSingleObject(watch, 0) != WAIT_OBJECT_0) return false;
-    ChangeWatchRearm();
+    if (!watch_ || WaitForSingleObject(watch_, 0) != WAIT_OBJECT_0) return false;
+    Rearm();
     return true;
 }
 
-bool ChangeWatchFollow(const char* directory)
+bool ChangeWatch::Follow(const char* directory)
 {
     char path[kPathBuffer];
     if (!NormalPath(directory, path)) {
-        ChangeWatchStop();
-        watchedPath[0] = '\0';
+        Stop();
+        watchedPath_[0] = '\0';
         return false;
     }
     // The setting names another directory: watch that one from now on.
-    if (lstrcmpiA(path, watchedPath) != 0) return ChangeWatchStart(path);
+    if (lstrcmpiA(path, watchedPath_) != 0) return Start(path);
 
     const DirectoryId now = IdentifyDirectory(path);
-    if (watch && SameDirectory(now, watchedId)) return false;
+    if (watch_ && SameDirectory(now, watchedId_)) return false;
     // Gone or replaced: the watch sees nothing any more. A directory that
     // could not be watched is tried again only once it has been replaced.
-    ChangeWatchStop();
-    if (!now.exists || SameDirectory(now, refusedId)) return false;
+    Stop();
+    if (!now.exists || SameDirectory(now, refusedId_)) return false;
     return Watch(path, now);
 }

@@ -38,6 +38,8 @@ UINT fillCount;
 UINT readPosition;
 // Set by a failed read: the file then has no more data.
 bool readFailed;
+// Set when the last open found no memory for the read buffer.
+bool bufferLacking;
 // The open file's size when it was opened (-1 if unknown), to tell whether
 // it changed while it was read.
 LONGLONG openSize;
@@ -156,10 +158,8 @@ HFILE OpenMailFile(const char* path)
     fillCount = 0;
     readPosition = 0;
     readFailed = false;
-    if (!readBuffer) {
-        MessageBoxA(GetFocus(), "System error: Cannot allocate io buffer", "File I/O Error", MB_ICONERROR);
-        return HFILE_ERROR;
-    }
+    bufferLacking = !readBuffer;
+    if (!readBuffer) return HFILE_ERROR;
     // A file that vanished before the open is one that cannot be opened.
     const HANDLE handle = CreateFileA(path, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                       nullptr);
@@ -171,6 +171,11 @@ HFILE OpenMailFile(const char* path)
     LARGE_INTEGER size;
     openSize = GetFileSizeEx(handle, &size) ? size.QuadPart : -1;
     return static_cast<HFILE>(reinterpret_cast<INT_PTR>(handle));
+}
+
+bool MailReaderLackedBuffer()
+{
+    return bufferLacking;
 }
 
 void CloseMailFile(HFILE file)
@@ -260,6 +265,7 @@ int ClassifyHeaderLine(const char* line)
 int ReadMailHeader(const char* path, MailRecord* record, bool* unfinished)
 {
     if (unfinished) *unfinished = false;
+    bufferLacking = false;
     if (!path || !record) return 0;
     // A path that does not fit the record would name another file there.
     const size_t pathLength = std::strlen(path);

@@ -1,8 +1,8 @@
 /*
- * RecordList: a list of up to 1000 heap copies of fixed-size records, in
- * the order they were appended. The slot array is allocated when the list
- * is made and again at every clear; it never grows. A list may also
- * remember up to 1000 paths of files it had no room for. Every operation
+ * RecordList: references to shared MailItems, in the order they were
+ * appended, up to the list's capacity. The slot array starts small and
+ * doubles as items arrive, so a list costs what it holds. A list may also
+ * remember as many paths of files it had no room for. Every operation
  * accepts a null list, which the watcher relies on while a list does not
  * exist yet or has already been destroyed.
  */
@@ -16,17 +16,31 @@
 
 namespace {
 
-void** NewSlots()
+MailItem** NewSlots(int slots)
 {
-    void** slots = static_cast<void**>(mailAlloc(kListCapacity * sizeof(void*)));
-    if (slots) std::memset(slots, 0, kListCapacity * sizeof(void*));
-    return slots;
+    return static_cast<MailItem**>(mailAlloc(static_cast<std::size_t>(slots) * sizeof(MailItem*)));
 }
 
-// A list whose records can be read as MailRecords.
-bool HoldsMail(const RecordList* list)
+int FirstSlots(const RecordList* list)
 {
-    return list && list->items && list->itemSize >= static_cast<int>(sizeof(MailRecord));
+    return list->capacity < kListFirstSlots ? list->capacity : kListFirstSlots;
+}
+
+// Room for one more item: the slot array doubles (up to the capacity) when
+// it is full. False when the list is full or the larger array cannot be
+// had; the list is then unchanged.
+bool MakeRoom(RecordList* list)
+{
+    if (!list->items || list->count >= list->capacity) return false;
+    if (list->count < list->slots) return true;
+    const int grown = list->slots > list->capacity / 2 ? list->capacity : list->slots * 2;
+    MailItem** slots = NewSlots(grown);
+    if (!slots) return false;
+    std::memcpy(slots, list->items, static_cast<std::size_t>(list->count) * sizeof(MailItem*));
+    std::free(list->items);
+    list->items = slots;
+    list->slots = grown;
+    return true;
 }
 
 unsigned char FoldCase(unsigned char c)
@@ -36,23 +50,34 @@ unsigned char FoldCase(unsigned char c)
 
 // Path identity: equal without regard to the case of the ASCII letters.
 // Called up to half a million times in one scan, so it is cheap for a miss:
-// paths in one directory share their beginning and differ near the end,
-// so the comparison runs backwards from the end of the wanted path, of
-// known length. stored must point to a whole path field; reading it at
-// `length` stays inside the field, since length < kMailPathSize. Kept
-// inline in ListContainsPath's loop, where a call per record costs a tenth
-// of a steady scan.
-[[gnu::always_inline]] inline bool SamePath(const char* stored, const char* path, size_t length)
+// lengths first, and paths in one directory share their beginning and
+// differ near the end, so the comparison runs backwards from the end. Kept
+// inline in the walks' loops, where a call per item costs a tenth of a
+// steady scan.
+[[gnu::always_inline]] inline bool SamePath(const char* stored, size_t storedLength, const char* path,
+                                            size_t length)
 {
-    // A stored path that is longer has no terminator at `length`; one that
-    // is shorter has its terminator where path has a character.
-    if (stored[length] != '\0') return false;
+    if (storedLength != length) return false;
     for (size_t i = length; i-- > 0;) {
         const unsigned char x = static_cast<unsigned char>(stored[i]);
         const unsigned char y = static_cast<unsigned char>(path[i]);
         if (x != y && FoldCase(x) != FoldCase(y)) return false;
     }
     return true;
+}
+
+bool ItemHasPath(const MailItem* item, const char* path, size_t length)
+{
+    return SamePath(item->path, static_cast<size_t>(item->pathLength), path, length);
+}
+
+// The length of a path that may be in a list, or -1 for one that cannot be
+// (it does not fit a record).
+int PathLength(const char* path)
+{
+    if (!path) return -1;
+    const size_t length = std::strlen(path);
+    return length < static_cast<size_t>(kMailPathSize) ? static_cast<int>(length) : -1;
 }
 
 // Forgets the index-th remembered path; the slots go with the last one.
@@ -64,7 +89,6 @@ void ForgetAt(RecordList* list, int index)
     if (--list->overflowCount == 0) {
         std::free(list->overflow);
         list->overflow = nullptr;
-        _heapmin();
     }
 }
 
@@ -75,17 +99,18 @@ void ForgetAll(RecordList* list)
 
 } // namespace
 
-RecordList* ListCreate(int itemSize)
+RecordList* ListCreate(int capacity)
 {
-    if (itemSize <= 0) return nullptr;
+    if (capacity <= 0) return nullptr;
     auto* list = static_cast<RecordList*>(mailAlloc(sizeof(RecordList)));
     if (!list) return nullptr;
-    list->items = NewSlots();
+    list->capacity = capacity;
+    list->slots = FirstSlots(list);
+    list->items = NewSlots(list->slots);
     if (!list->items) {
         std::free(list);
         return nullptr;
     }
-    list->itemSize = itemSize;
     list->count = 0;
     list->overflowCount = 0;
     list->overflow = nullptr;
@@ -95,10 +120,10 @@ RecordList* ListCreate(int itemSize)
 RecordList* ListDestroy(RecordList* list)
 {
     if (!list) return nullptr;
-    ForgetAll(list);
-    if (list->count > 0) ListClear(list);
+    ListClear(list);
     std::free(list->items);
     std::free(list);
+    _heapmin();
     return nullptr;
 }
 
@@ -106,37 +131,32 @@ void ListClear(RecordList* list)
 {
     if (!list) return;
     ForgetAll(list);
-    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    if (list->items) {
-        for (int i = 0; i < list->count; ++i) std::free(list->items[i]);
-    }
+    for (int i = 0; i < list->count; ++i) MailItemRelease(list->items[i]);
     list->count = 0;
-    _heapmin();
     std::free(list->items);
     _heapmin();
     // Without a fresh slot array the list refuses every append until the
     // next clear.
-    list->items = NewSlots();
-    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    list->slots = FirstSlots(list);
+    list->items = NewSlots(list->slots);
+    if (!list->items) list->slots = 0;
 }
 
-void* ListAppend(RecordList* list, const void* record)
+MailItem* ListAppend(RecordList* list, MailItem* item)
 {
-    if (!list || !record || !list->items || list->count >= kListCapacity) return nullptr;
-    void* copy = mailAlloc(static_cast<std::size_t>(list->itemSize));
-    if (!copy) return nullptr;
-    std::memcpy(copy, record, static_cast<std::size_t>(list->itemSize));
-    list->items[list->count++] = copy;
-    return copy;
+    if (!list || !item || !MakeRoom(list)) return nullptr;
+    list->items[list->count++] = MailItemHold(item);
+    return item;
 }
 
 void ListAppendAll(RecordList* to, RecordList* from)
 {
     const int count = ListCount(from);
-    for (int i = 0; i < count; ++i) ListAppend(to, ListGet(from, i));
+    for (int i = 0; i < count; ++i)
+        if (!ListAppend(to, ListGet(from, i))) return;
 }
 
-void* ListGet(RecordList* list, int index)
+MailItem* ListGet(RecordList* list, int index)
 {
     if (!list || !list->items || index < 0 || index >= list->count) return nullptr;
     return list->items[index];
@@ -150,79 +170,74 @@ int ListCount(RecordList* list)
 void ListRemoveAt(RecordList* list, int index)
 {
     if (!list || !list->items || index < 0 || index >= list->count) return;
-    void* removed = list->items[index];
+    MailItem* removed = list->items[index];
     std::memmove(&list->items[index], &list->items[index + 1],
-                 static_cast<std::size_t>(list->count - index - 1) * sizeof(void*));
+                 static_cast<std::size_t>(list->count - index - 1) * sizeof(MailItem*));
     list->items[--list->count] = nullptr;
-    std::memset(removed, 0, static_cast<std::size_t>(list->itemSize));
-    std::free(removed);
-    _heapmin();
+    MailItemRelease(removed);
 }
 
-int ListContainsPath(RecordList* const& list, const char* path)
+int ListContainsPath(RecordList* const& list, const char* path, ListPause pause)
 {
-    if (!path) return 0;
-    // A path that does not fit a record cannot be in the list.
-    const size_t length = std::strlen(path);
-    if (length >= static_cast<size_t>(kMailPathSize)) return 0;
+    const int length = PathLength(path);
+    if (length < 0) return 0;
     for (int i = 0;; ++i) {
-        YieldDuringScan();
-        // Read the caller's variable again: a handler may have destroyed
-        // or emptied the list during the pause.
+        if (pause) pause();
+        // Read the caller's variable again: what the pause ran may have
+        // destroyed or emptied the list.
         RecordList* current = list;
-        if (!HoldsMail(current) || i >= current->count) return 0;
-        if (SamePath(static_cast<const MailRecord*>(current->items[i])->path, path, length)) return 1;
+        if (!current || !current->items || i >= current->count) return 0;
+        if (ItemHasPath(current->items[i], path, static_cast<size_t>(length))) return 1;
     }
 }
 
 void ListRemovePath(RecordList* list, const char* path)
 {
-    if (!HoldsMail(list) || !path) return;
-    const size_t length = std::strlen(path);
-    if (length >= static_cast<size_t>(kMailPathSize)) return;
+    const int length = PathLength(path);
+    if (!list || !list->items || length < 0) return;
     for (int i = list->count - 1; i >= 0; --i)
-        if (SamePath(static_cast<const MailRecord*>(list->items[i])->path, path, length)) ListRemoveAt(list, i);
+        if (ItemHasPath(list->items[i], path, static_cast<size_t>(length))) ListRemoveAt(list, i);
 }
 
-void ListPrune(RecordList* const& list)
+void ListPrune(RecordList* const& list, ListPause pause)
 {
+    bool removed = false;
     for (int i = 0;;) {
-        YieldDuringScan();
+        if (pause) pause();
         RecordList* current = list;
-        if (!HoldsMail(current) || i >= current->count) break;
-        const auto* record = static_cast<const MailRecord*>(current->items[i]);
-        // After a removal the next record has moved into this index.
-        if (_access(record->path, 0) != 0) {
+        if (!current || !current->items || i >= current->count) break;
+        // After a removal the next item has moved into this index.
+        if (_access(current->items[i]->path, 0) != 0) {
             ListRemoveAt(current, i);
+            removed = true;
         } else {
             ++i;
         }
     }
-    // With nothing remembered, the usual case, the queue is not looked at.
+    // With nothing remembered, the usual case, there is no pause.
     for (int i = 0; ListRemembered(list, i);) {
-        YieldDuringScan();
+        if (pause) pause();
         RecordList* current = list;
-        if (!current || i >= current->overflowCount) return;
+        if (!current || i >= current->overflowCount) break;
         if (_access(current->overflow[i], 0) != 0) {
             ForgetAt(current, i);
+            removed = true;
         } else {
             ++i;
         }
     }
+    if (removed) _heapmin();
 }
 
 int ListRemember(RecordList* list, const char* path)
 {
-    if (!list || !path || list->overflowCount >= kListCapacity) return 0;
-    const size_t length = std::strlen(path);
-    if (length >= static_cast<size_t>(kMailPathSize)) return 0;
+    const int length = PathLength(path);
+    if (!list || length < 0 || list->overflowCount >= list->capacity) return 0;
     if (!list->overflow) {
-        list->overflow = static_cast<char**>(mailAlloc(kListCapacity * sizeof(char*)));
+        list->overflow = static_cast<char**>(mailAlloc(static_cast<std::size_t>(list->capacity) * sizeof(char*)));
         if (!list->overflow) return 0;
     }
-    // A whole zero-filled field, so that SamePath may read it at any length
-    // below kMailPathSize.
-    char* copy = static_cast<char*>(mailAlloc(kMailPathSize));
+    char* copy = static_cast<char*>(mailAlloc(static_cast<std::size_t>(length) + 1));
     if (!copy) {
         if (list->overflowCount == 0) {
             std::free(list->overflow);
@@ -230,23 +245,22 @@ int ListRemember(RecordList* list, const char* path)
         }
         return 0;
     }
-    std::memset(copy, 0, kMailPathSize);
-    std::memcpy(copy, path, length);
+    std::memcpy(copy, path, static_cast<std::size_t>(length) + 1);
     list->overflow[list->overflowCount++] = copy;
     return 1;
 }
 
-int ListRemembers(RecordList* const& list, const char* path)
+int ListRemembers(RecordList* const& list, const char* path, ListPause pause)
 {
-    if (!path) return 0;
-    const size_t length = std::strlen(path);
-    if (length >= static_cast<size_t>(kMailPathSize)) return 0;
-    // With nothing remembered, the usual case, the queue is not looked at.
+    const int length = PathLength(path);
+    if (length < 0) return 0;
+    // With nothing remembered, the usual case, there is no pause.
     for (int i = 0; ListRemembered(list, i); ++i) {
-        YieldDuringScan();
+        if (pause) pause();
         RecordList* current = list;
         if (!current || i >= current->overflowCount) return 0;
-        if (SamePath(current->overflow[i], path, length)) return 1;
+        const char* remembered = current->overflow[i];
+        if (SamePath(remembered, std::strlen(remembered), path, static_cast<size_t>(length))) return 1;
     }
     return 0;
 }
@@ -259,11 +273,10 @@ const char* ListRemembered(RecordList* list, int index)
 
 void ListForget(RecordList* list, const char* path)
 {
-    if (!list || !path) return;
-    const size_t length = std::strlen(path);
-    if (length >= static_cast<size_t>(kMailPathSize)) return;
+    const int length = PathLength(path);
+    if (!list || length < 0) return;
     for (int i = 0; i < list->overflowCount; ++i) {
-        if (SamePath(list->overflow[i], path, length)) {
+        if (SamePath(list->overflow[i], std::strlen(list->overflow[i]), path, static_cast<size_t>(length))) {
             ForgetAt(list, i);
             return;
         }

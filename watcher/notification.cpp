@@ -4,7 +4,7 @@
  * converted once from the process's code page to the shell's UTF-16, where
  * they are cut to the shell's limits between whole characters.
  *
- * The notification module keeps copies of the messages the latest
+ * The caller's NotificationMemory keeps the messages the latest
  * notification named, so that a click on it can open the popup at them, and
  * a notification that follows moments later can sum up both.
  */
@@ -36,12 +36,6 @@ constexpr DWORD kSummaryWindowMs = 5000;
 constexpr int kListedMessages = 3;
 const wchar_t kEllipsis = L'\x2026';
 
-// Copies of the messages the latest notification named; how many it told
-// of (more than the list holds once the list is full); when it was shown.
-RecordList* named;
-int namedCount;
-DWORD shownAt;
-
 // A header value as the popup shows it, in UTF-16.
 std::wstring ShownText(const char* value)
 {
@@ -55,14 +49,14 @@ std::wstring ShownText(const char* value)
     return wide;
 }
 
-std::wstring SenderOf(const MailRecord& record)
+std::wstring SenderOf(const MailItem& record)
 {
     const std::wstring name = ShownText(record.fromName);
     return name.empty() ? L"(unknown sender)" : name;
 }
 
 // A notification with an empty text would not show at all.
-std::wstring SubjectOf(const MailRecord& record)
+std::wstring SubjectOf(const MailItem& record)
 {
     const std::wstring subject = ShownText(record.subject);
     return subject.empty() ? L"(no subject)" : subject;
@@ -95,7 +89,7 @@ std::wstring SummaryLines(RecordList* records, int count)
     size_t room = kNotificationTextUnits - breaks - more.size();
     std::wstring text;
     for (int i = 0; i < listed; ++i) {
-        const MailRecord* record = MailAt(records, i);
+        const MailItem* record = MailAt(records, i);
         std::wstring line = SenderOf(*record) + L": " + SubjectOf(*record);
         CutWhole(line, room / static_cast<size_t>(listed - i));
         room -= line.size();
@@ -111,7 +105,7 @@ std::wstring SummaryLines(RecordList* records, int count)
 NotificationText ComposeNotification(RecordList* records, int count)
 {
     NotificationText shown;
-    const MailRecord* first = MailAt(records, 0);
+    const MailItem* first = MailAt(records, 0);
     if (!first || count < 1) return shown;
     if (count == 1) {
         shown.title = L"New mail from " + SenderOf(*first);
@@ -125,24 +119,23 @@ NotificationText ComposeNotification(RecordList* records, int count)
     return shown;
 }
 
-void ShowMailNotification(HWND window, RecordList* records)
+void ShowMailNotification(HWND window, NotificationMemory& memory, RecordList* records)
 {
     if (ListCount(records) == 0) return;
-    if (named && GetTickCount() - shownAt >= kSummaryWindowMs) ForgetMailNotification();
-    // A summary tells of the earlier messages that still wait (pruning lets
-    // messages through; a handler may forget the notification, or change
-    // the records, meanwhile). One found new under the path of an earlier
-    // one is a new message in its place: the earlier one was taken in.
-    ListPrune(named);
-    if (!named) named = ListCreate(sizeof(MailRecord));
+    if (memory.named && GetTickCount() - memory.shownAt >= kSummaryWindowMs) ForgetMailNotification(memory);
+    // A summary tells of the earlier messages that still wait. One found
+    // new under the path of an earlier one is a new message in its place:
+    // the earlier one was taken in.
+    ListPrune(memory.named);
+    if (!memory.named) memory.named = ListCreate(kAllMailboxesCapacity);
     const int count = ListCount(records);
     for (int i = 0; i < count; ++i)
-        if (const MailRecord* record = MailAt(records, i)) ListRemovePath(named, record->path);
-    namedCount = ListCount(named) + count;
-    ListAppendAll(named, records);
-    shownAt = GetTickCount();
+        if (const MailItem* record = MailAt(records, i)) ListRemovePath(memory.named, record->path);
+    memory.namedCount = ListCount(memory.named) + count;
+    ListAppendAll(memory.named, records);
+    memory.shownAt = GetTickCount();
 
-    const NotificationText shown = ComposeNotification(named, namedCount);
+    const NotificationText shown = ComposeNotification(memory.named, memory.namedCount);
     NOTIFYICONDATAW data = {};
     data.cbSize = sizeof data;
     data.hWnd = window;
@@ -158,13 +151,8 @@ void ShowMailNotification(HWND window, RecordList* records)
     if (data.hBalloonIcon) DestroyIcon(data.hBalloonIcon);
 }
 
-RecordList* NotifiedMail()
+void ForgetMailNotification(NotificationMemory& memory)
 {
-    return named;
-}
-
-void ForgetMailNotification()
-{
-    named = ListDestroy(named);
-    namedCount = 0;
+    memory.named = ListDestroy(memory.named);
+    memory.namedCount = 0;
 }

@@ -33,19 +33,24 @@ struct NotificationText {
 // when there is no record.
 NotificationText ComposeNotification(RecordList* records, int count);
 
+// What the latest notification named: the messages, first named first
+// (null when there is none or it was forgotten), how many it told of (more
+// than the list holds once the list is full), and when it was shown.
+struct NotificationMemory {
+    RecordList* named = nullptr;
+    int namedCount = 0;
+    DWORD shownAt = 0;
+};
+
 // Shows the notification of the records' messages from the tray icon of
 // window, without a sound of its own and held back by the system in quiet
-// time. A notification shown moments before (a burst found by two scans)
-// is taken into this one: its messages that still wait are told of again,
-// in one summary.
-void ShowMailNotification(HWND window, RecordList* records);
-
-// The messages the latest notification named, first named first; null when
-// there is none or it was forgotten.
-RecordList* NotifiedMail();
+// time, and remembers what it named. A notification shown moments before (a
+// burst found by two scans) is taken into this one: its messages that still
+// wait are told of again, in one summary.
+void ShowMailNotification(HWND window, NotificationMemory& memory, RecordList* records);
 
 // The latest notification names nothing any more: once its click has been
 // answered, and when the tray icon goes.
-void ForgetMailNotification();
+void ForgetMailNotification(NotificationMemory& memory);
 
 #endif

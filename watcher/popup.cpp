@@ -1,59 +1,53 @@
 /*
- * The "New Mail!!" popup. It shows the records of newList one at a time
+ * The "New Mail!!" popup. It shows the messages of its list one at a time
  * (sender, subject, date), steps through them with "<< &Prev" and
  * "&Next >>", brings up the mail client with "&CMail", and, while open,
- * rescans the mail directory on its own timer because the tray window has
- * stopped its scan timer for as long as the popup runs.
+ * has the watcher rescan on its own timer because the tray window has
+ * stopped its scanning for as long as the popup runs.
  *
- * The rescan only appends to newList: a message the client takes in while
- * the popup is open stays listed until the popup closes. The popup plays no
- * sound; mail that arrives meanwhile is known by then and is not announced
- * again. Like the tray window's tick, the rescan does not wait for the
- * interval when the mail directory has signalled a change or a scan was
- * asked for (the machine resumed).
+ * The rescan only appends to the popup's list: a message the client takes
+ * in while the popup is open stays listed until the popup closes. The popup
+ * plays no sound; mail that arrives meanwhile is known by then and is not
+ * announced again. Like the tray window's tick, the rescan does not wait
+ * for the interval when a mail directory has signalled a change or a scan
+ * was asked for (the machine resumed).
  */
 #include <cstdio>
 
-#include "changewatch.h"
+#include "charstep.h"
 #include "display.h"
 #include "dpimetrics.h"
 #include "kwctrl32.h"
 #include "mail.h"
 #include "popup.h"
 #include "resource.h"
-#include "settings.h"
 #include "watcher.h"
-
-int popupIndex;
-HWND previousForeground;
-std::time_t popupScanTime;
 
 namespace {
 
 constexpr UINT kRescanPeriodMs = 1000;
-// "%d of %d" with two numbers of at most 11 characters each.
-constexpr int kPositionTextSize = 32;
-// The shell takes 63 characters of tip.
-constexpr int kTipSize = 64;
+// "%d of %d" with two numbers of at most 11 characters each, " - " and a
+// mailbox's name.
+constexpr int kPositionTextSize = 32 + 256;
 
-void StartRescanTimer(HWND dialog)
+Popup* PopupOf(HWND dialog)
+{
+    return reinterpret_cast<Popup*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+void StartRescanTimer(HWND dialog, Popup& popup)
 {
     SetTimer(dialog, IDT_POPUP, kRescanPeriodMs, nullptr);
-    popupScanTime = std::time(nullptr);
+    popup.scanTime = std::time(nullptr);
 }
 
-// The normal-weight font that the controls use belongs to the popup: kept
-// in the dialog's user slot and deleted when the dialog is destroyed, since
-// every control uses it until then.
-void SetPopupFont(HWND dialog)
+// The normal-weight font that the controls use belongs to the popup, and
+// is deleted when the dialog is destroyed, since every control uses it
+// until then.
+void DeletePopupFont(Popup& popup)
 {
-    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(SetMyDialogFont(dialog)));
-}
-
-void DeletePopupFont(HWND dialog)
-{
-    HFONT font = reinterpret_cast<HFONT>(SetWindowLongPtrA(dialog, DWLP_USER, 0));
-    if (font) DeleteObject(font);
+    if (popup.font) DeleteObject(popup.font);
+    popup.font = nullptr;
 }
 
 // The template's icon control, the one static child with SS_ICON.
@@ -87,40 +81,46 @@ void ReleasePopupIcons(HWND dialog)
 
 void Popup_Destroy(HWND dialog)
 {
-    DeletePopupFont(dialog);
+    if (Popup* popup = PopupOf(dialog)) DeletePopupFont(*popup);
     ReleasePopupIcons(dialog);
 }
 
-INT_PTR Popup_Init(HWND dialog)
+INT_PTR Popup_Init(HWND dialog, Popup* popup)
 {
+    // A popup opened without its state has nothing to show.
+    static Popup none;
+    if (!popup) popup = &none;
+    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(popup));
     // Taken first: giving the focus to a control below activates the
     // popup, which would then find itself in the foreground.
-    previousForeground = GetForegroundWindow();
+    popup->previousForeground = GetForegroundWindow();
     winCenter(dialog);
-    popupIndex = 0;
+    popup->index = 0;
     // With nothing to show the popup ends as soon as the initialisation is
     // over; the rest still runs, on a window that is never shown.
-    if (ListCount(newList) == 0) EndDialog(dialog, 1);
+    if (ListCount(popup->list) == 0) EndDialog(dialog, 1);
     SetFocus(GetDlgItem(dialog, IDOK));
-    SetPopupFont(dialog);
+    popup->font = SetMyDialogFont(dialog);
     RefreshPopup(dialog);
     // After the texts: loading icons at the DPI's sizes takes a moment,
     // and whoever finds the new popup reads its texts at once.
     SetPopupIcons(dialog);
     SetForegroundWindow(dialog);
-    StartRescanTimer(dialog);
+    StartRescanTimer(dialog, *popup);
     return TRUE;
 }
 
 void Popup_Prev(HWND dialog)
 {
-    if (popupIndex > 0) --popupIndex;
+    Popup* popup = PopupOf(dialog);
+    if (popup->index > 0) --popup->index;
     RefreshPopup(dialog);
 }
 
 void Popup_Next(HWND dialog)
 {
-    if (popupIndex + 1 < ListCount(newList)) ++popupIndex;
+    Popup* popup = PopupOf(dialog);
+    if (popup->index + 1 < ListCount(popup->list)) ++popup->index;
     RefreshPopup(dialog);
 }
 
@@ -141,36 +141,23 @@ INT_PTR Popup_Command(HWND dialog, int id)
 // that had it before the popup; "&Close" and Esc leave it to the system.
 INT_PTR Popup_Close(HWND dialog)
 {
-    if (IsWindow(previousForeground)) SetForegroundWindow(previousForeground);
+    const HWND previous = PopupOf(dialog)->previousForeground;
+    if (IsWindow(previous)) SetForegroundWindow(previous);
     EndDialog(dialog, 1);
     return TRUE;
 }
 
-// Takes the change signal and a scan asked for meanwhile; true when either
-// was there.
-bool ScanIsWanted()
-{
-    const bool wanted = scanWanted;
-    scanWanted = false;
-    // Taken either way, so that the signal does not outlive this scan.
-    return ChangeWatchTake() || wanted;
-}
-
 INT_PTR Popup_Rescan(HWND dialog)
 {
-    if (!ScanIsWanted() && std::time(nullptr) - popupScanTime < scanInterval) return TRUE;
+    Popup* popup = PopupOf(dialog);
+    if (!popup || !popup->host || !popup->host->RescanDue(popup->scanTime)) return TRUE;
     // No tick may arrive while the scan lets messages through.
     KillTimer(dialog, IDT_POPUP);
-    ScanMailDir(mailDir, mailExt, 1);
-
-    char tip[kTipSize];
-    std::snprintf(tip, sizeof tip, "%d New Mail Messages", ListCount(newList));
-    ShowTrayIcon(trayWindow, NIM_MODIFY, IDI_NEWMAIL, tip);
-
+    popup->host->RescanInto(popup->list);
     // The scan dispatched messages; the popup may have gone meanwhile.
     if (!IsWindow(dialog)) return TRUE;
     RefreshPopup(dialog);
-    StartRescanTimer(dialog);
+    StartRescanTimer(dialog, *popup);
     return TRUE;
 }
 
@@ -178,7 +165,10 @@ INT_PTR Popup_Rescan(HWND dialog)
 
 void RefreshPopup(HWND dialog)
 {
-    if (const MailRecord* record = MailAt(newList, popupIndex)) {
+    Popup* popup = PopupOf(dialog);
+    if (!popup) return;
+    const MailItem* record = MailAt(popup->list, popup->index);
+    if (record) {
         char shown[kHeaderFieldSize];
         HeaderValueForDisplay(record->from, shown, sizeof shown);
         SetDlgItemTextA(dialog, IDC_POPUP_FROM, shown);
@@ -193,28 +183,36 @@ void RefreshPopup(HWND dialog)
     // not take the focus.)
     HWND prev = GetDlgItem(dialog, IDC_POPUP_PREV);
     HWND next = GetDlgItem(dialog, IDC_POPUP_NEXT);
-    if (!MailAt(newList, popupIndex + 1)) {
+    if (!MailAt(popup->list, popup->index + 1)) {
         SetFocus(prev);
         EnableWindow(next, FALSE);
     } else {
         EnableWindow(next, TRUE);
     }
-    if (popupIndex == 0) {
+    if (popup->index == 0) {
         SetFocus(next);
         EnableWindow(prev, FALSE);
     } else {
         EnableWindow(prev, TRUE);
     }
 
+    // With several mailboxes the position names the message's: "2 of 5 -
+    // Work".
     char position[kPositionTextSize];
-    std::snprintf(position, sizeof position, "%d of %d", popupIndex + 1, ListCount(newList));
+    const int length =
+        std::snprintf(position, sizeof position, "%d of %d", popup->index + 1, ListCount(popup->list));
+    const char* mailbox = record && popup->host ? popup->host->ShownMailboxName(record->mailbox) : nullptr;
+    if (mailbox && length > 0 && length + 3 < kPositionTextSize) {
+        std::snprintf(position + length, sizeof position - length, " - ");
+        KwCopyWhole(position + length + 3, mailbox, kPositionTextSize - length - 3);
+    }
     SetDlgItemTextA(dialog, IDC_POPUP_POSITION, position);
 }
 
-INT_PTR CALLBACK NewMailProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK NewMailProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_INITDIALOG: return Popup_Init(dialog);
+    case WM_INITDIALOG: return Popup_Init(dialog, reinterpret_cast<Popup*>(lParam));
     case WM_COMMAND:    return Popup_Command(dialog, LOWORD(wParam));
     case WM_CLOSE:      return Popup_Close(dialog);
     case WM_TIMER:      return Popup_Rescan(dialog);
@@ -223,7 +221,11 @@ INT_PTR CALLBACK NewMailProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
     }
 }
 
-void OpenPopup()
+void OpenPopup(RecordList* list, PopupHost* host)
 {
-    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_NEWMAIL), nullptr, NewMailProc, 0);
+    Popup popup;
+    popup.list = list;
+    popup.host = host;
+    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_NEWMAIL), nullptr, NewMailProc,
+                    reinterpret_cast<LPARAM>(&popup));
 }

@@ -14,6 +14,7 @@
 #define IDD_NEWMAIL             102     /* "New Mail!!" popup */
 #define IDD_PROPERTIES          105     /* "Mail Notification Properties" */
 #define IDD_ABOUT               159     /* "About Tidbell" */
+#define IDD_MAILBOX             160     /* "Mailbox": one mailbox added or edited */
 
 /* Menu: one pop-up, the tray menu */
 #define IDM_TRAYMENU            104
@@ -66,6 +67,19 @@
 #define IDC_PROP_SOUND          1009    /* edit: new-mail sound */
 #define IDC_PROP_BROWSE_SOUND   1010    /* browse button for 1009 */
 #define IDC_PROP_WINNOTIFY      1011    /* check box: "Windows Notification" */
+#define IDC_PROP_MAILBOXES      1012    /* list box: the mailboxes, name and directory */
+#define IDC_PROP_ADD            1013    /* "&Add..." a mailbox */
+#define IDC_PROP_EDIT           1014    /* "&Edit..." the selected mailbox */
+#define IDC_PROP_REMOVE         1015    /* "&Remove" the selected mailbox */
+
+/* Dialog 160, one mailbox (also uses IDOK and IDCANCEL) */
+#define IDC_MBOX_NAME           1101    /* edit: the mailbox's name */
+#define IDC_MBOX_DIR            1102    /* edit: its new-mail directory */
+#define IDC_MBOX_BROWSE_DIR     1103    /* browse button for 1102 */
+#define IDC_MBOX_EXT            1104    /* edit: the extension of its mail files */
+#define IDC_MBOX_SOUND          1105    /* edit: its sound (empty: the common one) */
+#define IDC_MBOX_BROWSE_SOUND   1106    /* browse button for 1105 */
+#define IDC_MBOX_PLAY           1107    /* "&Play" the sound */
 
 /* Dialog 159, the About box (also uses IDOK) */
 #define IDC_ABOUT_VERSION       167     /* animated version line */

@@ -1,23 +1,21 @@
 /*
- * The new-mail directory scan: decides which mail files are new by
- * comparing the directory with knownList, reads the header of each new one
- * and appends it to both lists, then forgets the files that have gone.
- * Files that find knownList full are remembered by path, so each is counted
- * once, and enter it when files have gone.
+ * The scan of a mailbox's directory: decides which mail files are new by
+ * comparing the directory with the mailbox's known list, reads the header
+ * of each new one and appends one shared copy to the known list and to the
+ * caller's list of what was found, then forgets the files that have gone.
+ * Files that find the known list full are remembered by path, so each is
+ * counted once, and enter it when files have gone.
  *
- * The scan lets messages through while it runs, so window handlers (the
- * tray menu, even "Exit") may run in the middle of it. It therefore reads
- * knownList and newList afresh at every use; a list destroyed meanwhile is
- * null and every list operation ignores it.
+ * The scan lets messages through while it runs, so window handlers may run
+ * in the middle of it. It therefore reads the mailbox's list afresh at
+ * every use; a list destroyed meanwhile is null and every list operation
+ * ignores it.
  */
 #include <cstdlib>
 #include <cstring>
 
 #include "kwctrl32.h"
-#include "mail.h"
-
-RecordList* knownList;
-RecordList* newList;
+#include "mailbox.h"
 
 namespace {
 
@@ -49,54 +47,84 @@ LRESULT CALLBACK WatchForQuit(int code, WPARAM removal, LPARAM lParam)
     return CallNextHookEx(nullptr, code, removal, lParam);
 }
 
+// What one scan works with: the mailbox's list (read afresh at every
+// use), the caller's list of what it found, and the reader's work record.
+struct ScanWork {
+    RecordList*& known;
+    RecordList* found;
+    MailboxId mailbox;
+    MailRecord* record;
+    bool lackedMemory;
+};
+
 // Reads a file's header into a cleared work record, so that no field is
 // left from the previous file and every field is a terminated text. False
 // for a file that cannot be opened yet (locked), or whose header has not
 // reached its empty line while the file is still changing (the client is
-// writing it): such a file waits for a later scan.
-bool ReadWholeHeader(const char* path, MailRecord* work)
+// writing it): such a file waits for a later scan. A file that could not
+// be read for want of memory is noted.
+bool ReadWholeHeader(const char* path, ScanWork& work)
 {
-    std::memset(work, 0, sizeof *work);
+    std::memset(work.record, 0, sizeof *work.record);
     bool unfinished = false;
-    return ReadMailHeader(path, work, &unfinished) && !unfinished;
+    if (!ReadMailHeader(path, work.record, &unfinished)) {
+        if (MailReaderLackedBuffer()) work.lackedMemory = true;
+        return false;
+    }
+    return !unfinished;
 }
 
 // One new file, neither counted nor listed until its header reads whole.
-bool TakeNewFile(const char* path, MailRecord* work)
+bool TakeNewFile(const char* path, ScanWork& work)
 {
     YieldDuringScan();
     if (!ReadWholeHeader(path, work)) return false;
-    // A full knownList remembers the path instead, so that the file is not
+    // A full known list remembers the path instead, so that the file is not
     // new again at the next scan and enters the list when there is room. A
-    // list that cannot take the copy, or is full with as many paths
+    // list that cannot take the item, or is full with as many paths
     // remembered, does without it: the file counts as new at every scan.
-    if (ListCount(knownList) >= kListCapacity) {
-        ListRemember(knownList, path);
+    MailRef item(MailItemMake(*work.record, work.mailbox));
+    if (ListCount(work.known) >= kListCapacity) {
+        ListRemember(work.known, path);
     } else {
-        ListAppend(knownList, work);
+        ListAppend(work.known, item.get());
     }
-    ListAppend(newList, work);
+    ListAppend(work.found, item.get());
     return true;
 }
 
-// Room that files gone from knownList have left goes to the remembered
-// files, the longest remembered first. They were counted when they found
-// the list full, so they enter it unannounced: read afresh, in knownList
-// alone. One that cannot be read now stays remembered for a later scan.
-void AdmitRemembered(MailRecord* work)
+// Room that files gone from the known list have left goes to the
+// remembered files, the longest remembered first. They were counted when
+// they found the list full, so they enter it unannounced: read afresh, in
+// the known list alone. One that cannot be read now stays remembered for a
+// later scan.
+void AdmitRemembered(ScanWork& work)
 {
     char path[kMailPathSize];
-    for (int i = 0; ListCount(knownList) < kListCapacity;) {
+    for (int i = 0; ListCount(work.known) < kListCapacity;) {
         YieldDuringScan();
-        const char* remembered = ListRemembered(knownList, i);
+        const char* remembered = ListRemembered(work.known, i);
         if (!remembered) return;
         lstrcpynA(path, remembered, sizeof path);
-        if (ReadWholeHeader(path, work) && ListAppend(knownList, work)) {
-            ListForget(knownList, path);
+        bool admitted = false;
+        if (ReadWholeHeader(path, work)) {
+            MailRef item(MailItemMake(*work.record, work.mailbox));
+            admitted = ListAppend(work.known, item.get()) != nullptr;
+        }
+        if (admitted) {
+            ListForget(work.known, path);
         } else {
             ++i;
         }
     }
+}
+
+// Whether a directory that could not be searched is there all the same
+// (it holds no mail file).
+bool IsDirectory(const char* path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // True when a listed name cannot be opened by its narrow text: the narrow
@@ -156,20 +184,19 @@ void YieldDuringScan()
     lastYield = GetTickCount();
 }
 
-int ScanMailDir(char* directory, const char* extension, int keepNew)
+int ScanMailbox(Mailbox& mailbox, RecordList* found, bool* lackedMemory)
 {
-    if (!directory || !extension) return 0;
-    auto* work = static_cast<MailRecord*>(mailAlloc(sizeof(MailRecord)));
-    if (!work) return 0;
+    if (mailbox.scanning_) return 0;
+    auto* record = static_cast<MailRecord*>(mailAlloc(sizeof(MailRecord)));
+    if (!record) return 0;
+    mailbox.scanning_ = true;
+    ScanWork work{mailbox.known_, found, mailbox.Id(), record, false};
 
-    // The caller's text loses a trailing backslash too (the running
-    // setting is meant to change).
-    size_t dirLength = std::strlen(directory);
-    if (dirLength > 0 && directory[dirLength - 1] == '\\') directory[--dirLength] = '\0';
+    const char* directory = mailbox.Directory();
+    const char* extension = mailbox.Extension();
+    const size_t dirLength = std::strlen(directory);
     const size_t extLength = std::strlen(extension);
 
-    // Handlers run during the scan may change the caller's text; the scan
-    // keeps to the directory it started with.
     char text[kPathBuffer];
     char dir[kPathBuffer];
     const bool patternFits = dirLength + 3 + extLength < kPathBuffer;
@@ -180,9 +207,7 @@ int ScanMailDir(char* directory, const char* extension, int keepNew)
         std::memcpy(text + dirLength + 3, extension, extLength + 1);
     }
 
-    if (!keepNew) ListClear(newList);
-
-    int found = 0;
+    int count = 0;
     WIN32_FIND_DATAA entry;
     // A pattern too long for the buffer is a directory that cannot be
     // searched.
@@ -190,8 +215,10 @@ int ScanMailDir(char* directory, const char* extension, int keepNew)
     if (search == INVALID_HANDLE_VALUE) {
         // Nothing found or no such directory: every known message is
         // forgotten, remembered ones too.
-        ListClear(knownList);
+        ListClear(work.known);
+        mailbox.reachable_ = patternFits && IsDirectory(dir);
     } else {
+        mailbox.reachable_ = true;
         do {
             if (entry.cFileName[0] == '!') continue;
             const char* name = ReachableName(entry, dir, dirLength);
@@ -201,14 +228,18 @@ int ScanMailDir(char* directory, const char* extension, int keepNew)
             text[dirLength] = '\\';
             std::memcpy(text + dirLength + 1, name, nameLength + 1);
 
-            if (ListContainsPath(knownList, text) || ListRemembers(knownList, text)) continue;
-            if (TakeNewFile(text, work)) ++found;
+            if (ListContainsPath(work.known, text, YieldDuringScan) ||
+                ListRemembers(work.known, text, YieldDuringScan))
+                continue;
+            if (TakeNewFile(text, work)) ++count;
         } while (FindNextFileA(search, &entry));
         FindClose(search);
     }
 
-    ListPrune(knownList);
+    ListPrune(work.known, YieldDuringScan);
     AdmitRemembered(work);
-    std::free(work);
-    return found;
+    std::free(record);
+    mailbox.scanning_ = false;
+    if (lackedMemory && work.lackedMemory) *lackedMemory = true;
+    return count;
 }

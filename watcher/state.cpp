@@ -1,8 +1,7 @@
 /*
- * Program-wide state shared by the watcher's modules.
+ * The program's instance and its tray window, which every module may need.
  */
 #include "watcher.h"
 
 HINSTANCE appInstance;
 HWND trayWindow;
-bool scanWanted;

@@ -1,11 +1,9 @@
 /*
- * The hidden tray window: the watcher's centre. It puts the icon into the
- * notification area, rescans the mail directory soon after the system
- * signals a change in it, on resume from sleep, and on a one-second timer
- * once the scan interval has passed; it switches icon and tip, plays the
- * new-mail sound, opens the popup or shows the notification (held back
- * while the user is busy with a full-screen program), and answers the
- * icon's mouse and keyboard events and its menu.
+ * The hidden tray window: its notification-area icon and tip, the icon's
+ * mouse and keyboard events, the tray menu and its commands. What the
+ * watcher keeps and does (its mailboxes, their scans, the announcements)
+ * is the window's WatcherState, made by its creation handler; the window's
+ * timers and the message loop's change signals are handed to it.
  */
 // The tray protocol of Windows 7 and later (version 4: keyboard events, the
 // point an event belongs to); the headers give its names only to programs
@@ -16,64 +14,25 @@
 #include <shellapi.h>
 
 #include <cstdio>
-#include <ctime>
 #include <initializer_list>
+#include <memory>
 #include <string>
 
-#include "changewatch.h"
 #include "charstep.h"
 #include "display.h"
 #include "dpimetrics.h"
 #include "mail.h"
-#include "notification.h"
-#include "popup.h"
 #include "resource.h"
 #include "settings.h"
 #include "watcher.h"
+#include "watcherstate.h"
 
 namespace {
 
-constexpr UINT kScanPeriodMs = 1000;
 constexpr UINT kQuickViewBase = 1000;
 // The shell's "taskbar created" broadcast under its traditional fixed
 // number; the real, registered number is handled as well (below).
 constexpr UINT kTaskbarCreatedFixed = 0xC07F;
-constexpr int kTipSize = 64;
-// A change in the directory is scanned once the directory has been quiet
-// this long, so that a burst of files (or a file written in pieces) gives
-// one scan rather than one per file...
-constexpr UINT kSettleMs = 150;
-// ...but no later than this after the first change of the burst, so that
-// a directory that never rests is still scanned.
-constexpr DWORD kBurstLimitMs = 1000;
-
-int lastCount;
-time_t lastScanTime;
-
-// True while the tray window's own scanning is stopped: during a scan and
-// its announcement, and while a popup it opened is up (the popup rescans).
-bool trayPaused;
-// A change has been seen and its scan is waiting on IDT_CHANGE, since
-// burstStart (GetTickCount).
-bool changePending;
-DWORD burstStart;
-
-// Announcements held back while the user was busy: the new messages for
-// the popup, and whether the sound is owed.
-RecordList* heldList;
-bool soundHeld;
-
-// True while the tray menu is open: the shell's WM_CONTEXTMENU that follows
-// the right click which opened it must not open a second one.
-bool trayMenuOpen;
-// When the last NIN_KEYSELECT came (GetTickCount), and whether one came.
-DWORD lastKeySelect;
-bool keySelected;
-
-// What the icon shows now, so that it can be put back as it was when the
-// shell's taskbar is created anew.
-int shownIcon = IDI_IDLE;
-char shownTip[kTipSize] = "";
 
 UINT TaskbarCreatedMessage()
 {
@@ -81,128 +40,9 @@ UINT TaskbarCreatedMessage()
     return message;
 }
 
-void FormatCountTip(char (&tip)[kTipSize], int count)
-{
-    snprintf(tip, sizeof tip, "%d New Mail Messages", count);
-}
-
 void RemoveTrayIcon(HWND window)
 {
     SetTrayIcon(window, NIM_DELETE, TRAY_ICON_ID, nullptr, nullptr);
-}
-
-// The shell's notification states that ask for quiet (the values of
-// SHQueryUserNotificationState, which older shells lack).
-enum ShellNotificationState {
-    kStateBusy = 2,             // a full-screen program has the foreground
-    kStateD3DFullScreen = 3,    // a full-screen Direct3D program runs
-    kStatePresentation = 4,     // presentation settings are on
-    kStateQuietTime = 6,        // the first hour after a new user signs in
-};
-
-bool ShellAsksForQuiet()
-{
-    using QueryState = HRESULT(WINAPI*)(int*);
-    // Looked up at run time, so that the program still starts on systems
-    // whose shell does not have it.
-    static const QueryState query = [] {
-        HMODULE shell = GetModuleHandleA("shell32.dll");
-        return shell ? reinterpret_cast<QueryState>(
-                           reinterpret_cast<void*>(GetProcAddress(shell, "SHQueryUserNotificationState")))
-                     : nullptr;
-    }();
-    int state = 0;
-    if (!query || FAILED(query(&state))) return false;
-    return state == kStateBusy || state == kStateD3DFullScreen || state == kStatePresentation ||
-           state == kStateQuietTime;
-}
-
-// A full-screen video, game or slide show: the foreground window covers
-// its whole monitor. The desktop and the shell's window do not count, nor
-// does a maximised window with a caption, whose frame reaches past the
-// monitor's edges when no taskbar is in the way.
-bool ForegroundFillsItsMonitor()
-{
-    HWND foreground = GetForegroundWindow();
-    if (!foreground || foreground == GetDesktopWindow() || foreground == GetShellWindow()) return false;
-    const LONG style = GetWindowLongA(foreground, GWL_STYLE);
-    if (IsZoomed(foreground) && (style & WS_CAPTION) == WS_CAPTION) return false;
-    RECT window;
-    MONITORINFO monitor = {};
-    monitor.cbSize = sizeof monitor;
-    HMONITOR screen = MonitorFromWindow(foreground, MONITOR_DEFAULTTONULL);
-    if (!screen || !GetWindowRect(foreground, &window) || !GetMonitorInfoA(screen, &monitor)) return false;
-    const RECT& m = monitor.rcMonitor;
-    return window.left <= m.left && window.top <= m.top && window.right >= m.right && window.bottom >= m.bottom;
-}
-
-bool UserIsBusy()
-{
-    return ForegroundFillsItsMonitor() || ShellAsksForQuiet();
-}
-
-// A scan as soon as the message loop comes round: after a resume (not
-// inside the sender's call, which may be the system's broadcast), or for a
-// change seen while scanning was stopped.
-void ScanSoon(HWND window)
-{
-    if (trayPaused) {
-        scanWanted = true;
-        return;
-    }
-    changePending = true;
-    burstStart = GetTickCount() - kBurstLimitMs;
-    SetTimer(window, IDT_CHANGE, USER_TIMER_MINIMUM, nullptr);
-}
-
-// The tray window scans again on its own: its tick runs, and a scan asked
-// for while it was stopped follows at once.
-void ResumeScanning(HWND window)
-{
-    trayPaused = false;
-    SetTimer(window, IDT_SCAN, kScanPeriodMs, nullptr);
-    if (scanWanted) {
-        scanWanted = false;
-        ScanSoon(window);
-    }
-}
-
-// Stops the tray window's scanning for a scan or a popup of its own. A
-// change seen but not scanned yet is handed on, so that the popup's rescan
-// or the next scan takes it.
-void PauseScanning(HWND window)
-{
-    KillTimer(window, IDT_SCAN);
-    KillTimer(window, IDT_CHANGE);
-    if (changePending) scanWanted = true;
-    changePending = false;
-    trayPaused = true;
-}
-
-// A change was seen in the directory: the scan waits for kSettleMs of
-// quiet, each further change putting it back, until the burst has lasted
-// kBurstLimitMs; from then on the timer is left to fire.
-void ScanAfterQuiet(HWND window)
-{
-    if (trayPaused) {
-        scanWanted = true;
-        return;
-    }
-    const DWORD now = GetTickCount();
-    if (!changePending) {
-        changePending = true;
-        burstStart = now;
-    }
-    if (now - burstStart < kBurstLimitMs) SetTimer(window, IDT_CHANGE, kSettleMs, nullptr);
-}
-
-// Common end of the creation and timer sequences: the next interval is
-// measured from now, after any popup has closed.
-void RestartScanTimer(HWND window)
-{
-    lastCount = ListCount(knownList);
-    ResumeScanning(window);
-    lastScanTime = time(nullptr);
 }
 
 LRESULT OnCreate(HWND window)
@@ -212,175 +52,55 @@ LRESULT OnCreate(HWND window)
     // from a second copy are ignored.
     LoadSettings();
     trayWindow = window;
-
-    knownList = ListCreate(sizeof(MailRecord));
-    // Watched from before the first scan, so that nothing written meanwhile
-    // goes unseen. Without a watch the interval alone drives the scans.
-    ChangeWatchStart(mailDir);
-    // newList does not exist yet, so the first scan fills knownList alone.
-    const int found = ScanMailDir(mailDir, mailExt, 0);
-    newList = ListCreate(sizeof(MailRecord));
-
-    char tip[kTipSize];
-    FormatCountTip(tip, found);
-    ShowTrayIcon(window, NIM_ADD, found > 0 ? IDI_NEWMAIL : IDI_IDLE, tip);
-    // The popup is never opened at start-up; the sound waits while the
-    // user is busy, like that of a scan.
-    if (found > 0) {
-        if (UserIsBusy()) soundHeld = true;
-        else PlayNewMailSound();
-    }
-
-    RestartScanTimer(window);
+    // The mailboxes are watched from before the first scan, so that nothing
+    // written meanwhile goes unseen. Without a watch the interval alone
+    // drives the scans.
+    auto state = std::make_shared<WatcherState>(window);
+    SetStateOf(window, state);
+    state->Start();
     return 0;
-}
-
-// While the user is busy the announcement waits: the sound is owed and the
-// new messages are kept for one popup (or notification) later.
-void HoldAnnouncement()
-{
-    soundHeld = true;
-    if (!heldList) heldList = ListCreate(sizeof(MailRecord));
-    ListAppendAll(heldList, newList);
-}
-
-// New mail shown as the settings say: the popup, or else the notification.
-void ShowNewMail(HWND window)
-{
-    if (popupNotification) OpenPopup();
-    else if (windowsNotification) ShowMailNotification(window, newList);
-}
-
-// One scan and what follows from it: icon and tip, sound, popup or
-// notification. A due tick and a change in the directory both run it, and
-// the next interval is measured from its end.
-void ScanAndAnnounce(HWND window)
-{
-    PauseScanning(window);
-    // This scan sees every change made so far. A directory being removed
-    // is let go of first, so that the watch does not keep it from going.
-    scanWanted = false;
-    ChangeWatchFollow(mailDir);
-    ScanMailDir(mailDir, mailExt, 0);
-
-    char tip[kTipSize];
-    FormatCountTip(tip, ListCount(knownList));
-    if (ListCount(newList) > 0) {
-        ShowTrayIcon(window, NIM_MODIFY, IDI_NEWMAIL, tip);
-        if (UserIsBusy()) {
-            HoldAnnouncement();
-        } else {
-            PlayNewMailSound();
-            ShowNewMail(window);
-        }
-    } else if (ListCount(knownList) < lastCount || lastCount == 0) {
-        // The new-mail icon stays until the client has taken some in.
-        ShowTrayIcon(window, NIM_MODIFY, IDI_IDLE, tip);
-    }
-    RestartScanTimer(window);
-}
-
-// newList, the popup's list, becomes a copy of source's records.
-void FillPopupList(RecordList* source)
-{
-    ListClear(newList);
-    ListAppendAll(newList, source);
-}
-
-// The popup's list becomes a copy of source's records, and whatever was
-// held back is no longer owed.
-void TakeIntoPopupList(RecordList* source)
-{
-    FillPopupList(source);
-    heldList = ListDestroy(heldList);
-    soundHeld = false;
-}
-
-// The user is back: what was held comes now, once. This departs from the
-// popup's usual rules in three ways: the popup (or the notification's
-// summary) lists every message that arrived while the user was busy, over
-// as many scans as there were, not only those of the latest scan; it opens
-// on a tick that did not scan; and messages the client took in meanwhile
-// are left out (with none left, neither comes). The sound plays once for
-// all of them.
-void ReleaseAnnouncement(HWND window)
-{
-    PauseScanning(window);
-    TakeIntoPopupList(heldList);
-    ListPrune(newList);
-    PlayNewMailSound();
-    const bool popup = popupNotification && ListCount(newList) > 0;
-    if (ListCount(newList) > 0) ShowNewMail(window);
-    // As after a scan's popup, the interval counts from its closing.
-    if (popup) RestartScanTimer(window);
-    else ResumeScanning(window);
-}
-
-// The one-second tick. Besides the interval it keeps the change watch on
-// the directory and looks at its signal, for the times the message loop is
-// not the one running (menus and dialogs have loops of their own).
-void OnTick(HWND window)
-{
-    if (ChangeWatchFollow(mailDir)) ScanAfterQuiet(window);
-    if (ChangeWatchTake()) ScanAfterQuiet(window);
-    if (soundHeld && !UserIsBusy()) {
-        ReleaseAnnouncement(window);
-        return;
-    }
-    // A clock put back makes the difference negative: no scan until the
-    // clock passes the last scan plus the interval again.
-    if (time(nullptr) - lastScanTime < scanInterval) return;
-    ScanAndAnnounce(window);
 }
 
 LRESULT OnTimer(HWND window, UINT_PTR timer)
 {
-    if (timer == IDT_CHANGE) ScanAndAnnounce(window);
-    else OnTick(window);
+    if (auto state = StateOf(window)) {
+        if (timer == IDT_CHANGE) state->OnBurstSettled();
+        else state->OnTick();
+    }
     return 0;
 }
 
-// Resume from sleep or hibernation: the directory may have changed in any
-// way meanwhile, and a watch on a network volume may have been lost.
+// Resume from sleep or hibernation: every mailbox is scanned as soon as
+// the message loop comes round (not inside the sender's call, which may be
+// the system's broadcast).
 LRESULT OnPowerBroadcast(HWND window, WPARAM event)
 {
     if (event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND) {
-        ChangeWatchFollow(mailDir);
-        ScanSoon(window);
+        if (auto state = StateOf(window)) state->Resumed();
     }
     return TRUE;
 }
 
-// A click on the notification: the popup shows the messages it named that
-// still wait, from the first it named. It names them no more after that.
-void OpenNotifiedMail(HWND window)
+// Where a "Quick View" item's message is: the mailbox and the index in its
+// list of the item's number, counted over the mailboxes in order.
+MailItem* QuickViewItem(const WatcherState& state, int number)
 {
-    if (ListCount(NotifiedMail()) == 0) return;
-    PauseScanning(window);
-    FillPopupList(NotifiedMail());
-    ForgetMailNotification();
-    ListPrune(newList);
-    if (ListCount(newList) > 0) OpenPopup();
-    ResumeScanning(window);
-}
-
-void ShowNewMailList(HWND window)
-{
-    PauseScanning(window);
-    // The list shows every waiting message, so nothing held is owed any
-    // more.
-    TakeIntoPopupList(knownList);
-    OpenPopup();
-    ResumeScanning(window);
+    if (number < 0) return nullptr;
+    for (int i = 0; i < state.MailboxCount(); ++i) {
+        RecordList* known = state.MailboxAt(i)->Known();
+        if (number < ListCount(known)) return MailAt(known, number);
+        number -= ListCount(known);
+    }
+    return nullptr;
 }
 
 // Starts the viewer with the path of the known message behind a "Quick
 // View" item; a message that has gone meanwhile does nothing. The path is
 // quoted, so that a directory with spaces in its name reaches the viewer as
 // one argument (a file name holds no quotes).
-void QuickView(HWND window, int index)
+void QuickView(HWND window, const WatcherState& state, int number)
 {
-    const MailRecord* record = MailAt(knownList, index);
+    const MailItem* record = QuickViewItem(state, number);
     if (!record) return;
     char parameter[kMailPathSize + 2];
     snprintf(parameter, sizeof parameter, "\"%s\"", record->path);
@@ -389,14 +109,15 @@ void QuickView(HWND window, int index)
 
 LRESULT OnCommand(HWND window, UINT id)
 {
+    // Held while the command runs: a dialog's loop may see the window close.
+    const auto state = StateOf(window);
     switch (id) {
     case IDM_ABOUT:
         DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_ABOUT), nullptr, AboutProc, 0);
         break;
     case IDM_PROPERTIES:
         DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_PROPERTIES), nullptr, PropertiesProc, 0);
-        // A new mail directory is watched (and scanned) at once.
-        if (ChangeWatchFollow(mailDir)) ScanAfterQuiet(window);
+        if (state) state->SettingsClosed();
         break;
     case IDM_EXIT:
     case SC_CLOSE:
@@ -406,56 +127,78 @@ LRESULT OnCommand(HWND window, UINT id)
         StartClient(window);
         break;
     case IDM_SHOWLIST:
-        ShowNewMailList(window);
+        if (state) state->ShowNewMailList();
         break;
     default:
-        QuickView(window, static_cast<int>(id) - static_cast<int>(kQuickViewBase));
+        if (state) QuickView(window, *state, static_cast<int>(id) - static_cast<int>(kQuickViewBase));
         break;
     }
     return 0;
 }
 
-// Inserts the "Quick View" pop-up at the top of the tray menu, one item per
-// known message; returns it, or null when there was nothing to list.
-HMENU BuildQuickViewMenu(HMENU trayMenu)
+// Appends an item per known message of list to the "Quick View" pop-up,
+// numbered on from *number: "<sender> [<subject>]".
+void AppendQuickViewItems(HMENU quickView, RecordList* list, UINT* number)
 {
-    HMENU quickView = CreatePopupMenu();
-    InsertMenuA(trayMenu, 0, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(quickView), "Quick View");
-    const int count = ListCount(knownList);
     std::string shown;
     char from[kHeaderFieldSize];
     char subject[kHeaderFieldSize];
-    for (int i = 0; i < count; ++i) {
-        const MailRecord* record = MailAt(knownList, i);
-        if (!record) break;
+    const int count = ListCount(list);
+    for (int i = 0; i < count; ++i, ++*number) {
+        const MailItem* record = MailAt(list, i);
         HeaderValueForDisplay(record->fromName, from, sizeof from);
         HeaderValueForDisplay(record->subject, subject, sizeof subject);
         shown.assign(from).append(" [").append(subject).append("]");
         // Each '&' shows as itself; a longer text is cut to the item buffer.
         char text[256];
         DoubleAmpersands(shown.c_str(), text, sizeof text);
-        AppendMenuA(quickView, MF_STRING, kQuickViewBase + i, text);
+        AppendMenuA(quickView, MF_STRING, kQuickViewBase + *number, text);
     }
-    return count > 0 ? quickView : nullptr;
+}
+
+// Inserts the "Quick View" pop-up at the top of the tray menu, one item per
+// known message; with several mailboxes the items of each come under a
+// disabled heading with its name. Returns it, or null when there was
+// nothing to list.
+HMENU BuildQuickViewMenu(HMENU trayMenu, const WatcherState* state)
+{
+    HMENU quickView = CreatePopupMenu();
+    InsertMenuA(trayMenu, 0, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(quickView), "Quick View");
+    if (!state) return nullptr;
+    const bool headed = state->MailboxCount() > 1;
+    UINT number = 0;
+    for (int i = 0; i < state->MailboxCount(); ++i) {
+        Mailbox* mailbox = state->MailboxAt(i);
+        RecordList* known = mailbox->Known();
+        if (ListCount(known) == 0) continue;
+        if (headed) {
+            char heading[256];
+            DoubleAmpersands(mailbox->Name(), heading, sizeof heading);
+            AppendMenuA(quickView, MF_STRING | MF_GRAYED | MF_DISABLED, 0, heading);
+        }
+        AppendQuickViewItems(quickView, known, &number);
+    }
+    return number > 0 ? quickView : nullptr;
 }
 
 // Shows the tray menu at a point of the screen; a menu already open is
 // left alone.
 void ShowTrayMenu(HWND window, POINT at)
 {
-    if (trayMenuOpen) return;
-    trayMenuOpen = true;
+    const auto state = StateOf(window);
+    if (!state || state->tray.menuOpen) return;
+    state->tray.menuOpen = true;
     // In the foreground, the menu closes when the user clicks elsewhere.
     SetForegroundWindow(window);
     HMENU menu = LoadMenuA(appInstance, MAKEINTRESOURCEA(IDM_TRAYMENU));
     HMENU trayMenu = GetSubMenu(menu, 0);
-    const bool listed = BuildQuickViewMenu(trayMenu) != nullptr;
+    const bool listed = BuildQuickViewMenu(trayMenu, state.get()) != nullptr;
     EnableMenuItem(trayMenu, 0, MF_BYPOSITION | (listed ? MF_ENABLED : MF_GRAYED | MF_DISABLED));
     SetMenuDefaultItem(trayMenu, IDM_RUNCLIENT, FALSE);
     TrackPopupMenu(trayMenu, TPM_RIGHTBUTTON, at.x, at.y, 0, window, nullptr);
     // Destroys the inserted "Quick View" pop-up with it.
     DestroyMenu(menu);
-    trayMenuOpen = false;
+    state->tray.menuOpen = false;
 }
 
 POINT CursorPoint()
@@ -477,12 +220,15 @@ POINT EventPoint(WPARAM anchor, LPARAM event)
 // Enter or Space on the icon. A second one within the double-click time is
 // the same key press (the shell may send two for Enter) or a repeat:
 // answered once, so that a client that is not running is started once.
-bool IsRepeatedKeySelect()
+bool IsRepeatedKeySelect(HWND window)
 {
+    const auto state = StateOf(window);
+    if (!state) return true;
     const DWORD now = GetTickCount();
-    const bool repeated = keySelected && now - lastKeySelect < GetDoubleClickTime();
-    keySelected = true;
-    lastKeySelect = now;
+    auto& tray = state->tray;
+    const bool repeated = tray.keySelected && now - tray.lastKeySelect < GetDoubleClickTime();
+    tray.keySelected = true;
+    tray.lastKeySelect = now;
     return repeated;
 }
 
@@ -500,7 +246,7 @@ LRESULT OnTrayNotify(HWND window, WPARAM anchor, LPARAM event)
         BringUpClient(window, true);
         return 0;
     case NIN_KEYSELECT:
-        if (!IsRepeatedKeySelect()) BringUpClient(window, true);
+        if (!IsRepeatedKeySelect(window)) BringUpClient(window, true);
         return 0;
     case WM_RBUTTONDOWN:
         ShowTrayMenu(window, CursorPoint());
@@ -509,7 +255,7 @@ LRESULT OnTrayNotify(HWND window, WPARAM anchor, LPARAM event)
         ShowTrayMenu(window, EventPoint(anchor, event));
         return 1;
     case NIN_BALLOONUSERCLICK:
-        OpenNotifiedMail(window);
+        if (auto state = StateOf(window)) state->OpenNotifiedMail();
         return 0;
     default:
         return 1;
@@ -530,25 +276,19 @@ LRESULT OnResetTrayIcon(HWND window)
 // the icon comes back as it was.
 LRESULT OnTaskbarCreated(HWND window)
 {
-    if (!IsWindow(trayWindow)) return 0;
+    const auto state = StateOf(window);
+    if (!IsWindow(trayWindow) || !state) return 0;
     RemoveTrayIcon(window);
     char tip[kTipSize];
-    lstrcpynA(tip, shownTip, kTipSize);
-    ShowTrayIcon(window, NIM_ADD, shownIcon, tip);
+    lstrcpynA(tip, state->tray.tip, kTipSize);
+    ShowTrayIcon(window, NIM_ADD, state->tray.icon, tip);
     return 0;
 }
 
 LRESULT OnClose(HWND window)
 {
-    KillTimer(window, IDT_SCAN);
-    KillTimer(window, IDT_CHANGE);
-    ChangeWatchStop();
-    changePending = false;
+    if (auto state = StateOf(window)) state->Close();
     RemoveTrayIcon(window);
-    knownList = ListDestroy(knownList);
-    heldList = ListDestroy(heldList);
-    soundHeld = false;
-    ForgetMailNotification();
     DestroyWindow(window);
     return 0;
 }
@@ -564,15 +304,15 @@ LRESULT OnInitMenu(HWND window, HMENU menu)
 
 bool PumpWatcherMessages(DWORD timeoutMs, WPARAM* exitCode)
 {
-    HANDLE change = ChangeWatchHandle();
-    const DWORD handles = change ? 1 : 0;
-    const DWORD woken = MsgWaitForMultipleObjectsEx(handles, &change, timeoutMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    // The change signal: taken, and the tray window scans once the
-    // directory is quiet.
-    if (handles && woken == WAIT_OBJECT_0) {
-        ChangeWatchRearm();
-        if (IsWindow(trayWindow)) ScanAfterQuiet(trayWindow);
-    }
+    const auto state = StateOf(trayWindow);
+    HANDLE handles[kMaxMailboxes];
+    int mailboxes[kMaxMailboxes];
+    const int count = state ? state->WatchHandles(handles, mailboxes, kMaxMailboxes) : 0;
+    const DWORD woken =
+        MsgWaitForMultipleObjectsEx(static_cast<DWORD>(count), handles, timeoutMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    // A change signal: every watch that has signalled is taken (the wait
+    // names only the first), and the watcher decides when each is scanned.
+    if (count && woken < WAIT_OBJECT_0 + static_cast<DWORD>(count)) state->ChangesSeen(state->TakeSignals());
     // Messages are taken on every round, so that a directory that keeps
     // signalling cannot keep them waiting.
     MSG msg;
@@ -589,8 +329,10 @@ bool PumpWatcherMessages(DWORD timeoutMs, WPARAM* exitCode)
 
 void ShowTrayIcon(HWND window, DWORD operation, int iconId, const char* tip)
 {
-    shownIcon = iconId;
-    lstrcpynA(shownTip, tip, kTipSize);
+    if (auto state = StateOf(window)) {
+        state->tray.icon = iconId;
+        KwCopyWhole(state->tray.tip, tip, kTipSize);
+    }
     SetTrayIcon(window, operation, TRAY_ICON_ID, LoadTrayIcon(iconId), tip);
 }
 
@@ -667,6 +409,7 @@ LRESULT CALLBACK MailWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case kTaskbarCreatedFixed: return OnResetTrayIcon(window);
     case WM_CLOSE:            return OnClose(window);
     case WM_DESTROY:          PostQuitMessage(0); return 0;
+    case WM_NCDESTROY:        SetStateOf(window, nullptr); return 0;
     case WM_QUERYENDSESSION:  PostMessageA(window, WM_CLOSE, 0, 0); return 1;
     case WM_LBUTTONDBLCLK:
     case WM_NCLBUTTONDBLCLK:  BringUpClient(window, false); return 0;

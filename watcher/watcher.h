@@ -1,5 +1,6 @@
 /*
- * Program-wide state and messages of the mail watcher.
+ * The mail watcher's window class, messages and the helpers its modules
+ * share.
  */
 #ifndef WATCHER_H
 #define WATCHER_H
@@ -17,8 +18,8 @@ constexpr UINT WM_RESETTRAYICON = WM_APP + 0x6A;
 constexpr UINT TRAY_ICON_ID = 0x8065;
 constexpr UINT WM_TRAYNOTIFY = WM_APP + 0x64;
 constexpr UINT IDT_SCAN = 999;
-// One-shot scan on the tray window, started when the mail directory
-// changed (after a short quiet) or the machine resumed.
+// One-shot scan on the tray window, started when a burst of changes in a
+// mail directory has settled or a scan is wanted soon.
 constexpr UINT IDT_CHANGE = 997;
 
 extern HINSTANCE appInstance;
@@ -26,18 +27,12 @@ extern HINSTANCE appInstance;
 // settings are loaded; null before that.
 extern HWND trayWindow;
 
-// Set when a scan is wanted sooner than the interval (the directory
-// changed, the machine resumed) while the tray window's own scanning is
-// stopped for a popup; the popup's rescan, or the tray window once it scans
-// again, takes it.
-extern bool scanWanted;
-
 LRESULT CALLBACK MailWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // One round of the program's message loop: waits up to timeoutMs for a
-// message or the mail directory's change signal (the handle is asked for
-// anew each round, since the watch is set up again when the directory
-// moves), has the tray window scan after a signal, and dispatches every
+// message or a change signal of any mailbox's directory (the handles are
+// asked for anew each round, since a watch is set up again when its
+// directory moves), tells the watcher of each signal, and dispatches every
 // waiting message. False once the quit message came, its code in exitCode.
 bool PumpWatcherMessages(DWORD timeoutMs, WPARAM* exitCode);
 
@@ -51,9 +46,11 @@ HICON LoadIconAtSize(int resourceId, int size);
 // at the small-icon size for the screen's DPI.
 HICON LoadTrayIcon(int resourceId);
 // Sets the watcher's own icon (NIM_ADD or NIM_MODIFY) to one of its
-// pictures and a tip, and remembers both, so the icon can be put back as it
-// was when the shell's taskbar is created anew.
+// pictures and a tip, and remembers both in the tray window's state, so the
+// icon can be put back as it was when the shell's taskbar is created anew.
 void ShowTrayIcon(HWND window, DWORD operation, int iconId, const char* tip);
+// The tip the shell holds: at most 63 characters, as its oldest tips hold.
+constexpr int kTipSize = 64;
 
 // An icon (the application's unless told) as a dialog's small and big
 // caption icon, at the sizes for the dialog's DPI. The dialog owns them:
@@ -62,8 +59,13 @@ void SetDialogIcons(HWND dialog);
 void SetDialogIcons(HWND dialog, int iconId);
 void ReleaseDialogIcons(HWND dialog);
 
-// Plays the new-mail sound unless the sound setting says "None".
+// Plays the common new-mail sound unless the sound setting says "None".
 void PlayNewMailSound();
+// Plays a mailbox's sound: its own file unless that says "None", or the
+// common new-mail sound when it names none.
+void PlayMailboxSound(const char* sound);
+// Plays a sound file unless the text says "None" (in any letter case).
+void PlaySoundFile(const char* sound);
 // Plays a sound file; tests put a recorder in its place.
 extern BOOL(WINAPI* playSound)(LPCSTR sound, HMODULE module, DWORD flags);
 

@@ -82,6 +82,22 @@ TEST_F(RegistryTest, WritesLandAsTypedValuesBelowTheBasePath)
     EXPECT_EQ(GetFileAttributesA("C:\\ignored.ini"), INVALID_FILE_ATTRIBUTES);
 }
 
+TEST_F(RegistryTest, DeletingASectionTakesWhatIsBelowItAndNothingBeside)
+{
+    KwWritePrivateProfileString("App\\Part 2", "Name", "two", nullptr);
+    KwWritePrivateProfileString("App\\Part 2\\Deeper", "Name", "deeper", nullptr);
+    KwWritePrivateProfileString("App\\Part 3", "Name", "three", nullptr);
+    EXPECT_EQ(KwDeletePrivateProfileSection("App\\Part 2", nullptr), 1);
+    EXPECT_EQ(Stored(HKEY_CURRENT_USER, kTestBase + "\\App\\Part 2\\Deeper", "Name"), "<none>");
+    EXPECT_EQ(Stored(HKEY_CURRENT_USER, kTestBase + "\\App\\Part 2", "Name"), "<none>");
+    EXPECT_EQ(Stored(HKEY_CURRENT_USER, kTestBase + "\\App\\Part 3", "Name"), Text("three"));
+    EXPECT_EQ(KwDeletePrivateProfileSection("App\\Part 2", nullptr), 1) << "already gone";
+    // An empty or missing name would be the base path: refused.
+    EXPECT_EQ(KwDeletePrivateProfileSection("", nullptr), 0);
+    EXPECT_EQ(KwDeletePrivateProfileSection(nullptr, nullptr), 0);
+    EXPECT_EQ(Stored(HKEY_CURRENT_USER, kTestBase + "\\App\\Part 3", "Name"), Text("three"));
+}
+
 TEST_F(RegistryTest, ReadsGiveTheDefaultForWhatDoesNotFitOrHasTheWrongType)
 {
     KwWritePrivateProfileString("S", "Twenty", "abcdefghijklmnopqrst", nullptr);

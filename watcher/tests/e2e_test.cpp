@@ -262,6 +262,48 @@ TEST_F(ChangeWatchTest, NewFilesAreAnnouncedLongBeforeTheIntervalAndOnceWhole)
     wintest::KillProcess(writer);
 }
 
+// Three mailboxes, the third out of reach: each counts in the tip, a file
+// of the same name in two directories counts twice, a change in any
+// directory is seen at once and the popup names the message's mailbox.
+TEST_F(ChangeWatchTest, ThreeMailboxesOneOutOfReach)
+{
+    MailDirectory work("work");
+    const std::string second = std::string(stored::kKey) + "\\Mailbox 2";
+    const std::string third = std::string(stored::kKey) + "\\Mailbox 3";
+    stored::SetText(second.c_str(), "Name", "Work");
+    stored::SetText(second.c_str(), "MailDir", work.path());
+    stored::SetText(third.c_str(), "Name", "Home");
+    stored::SetText(third.c_str(), "MailDir", work.path() + "_missing");
+    mail.Write("1.CNM", "Ann <ann@example.com>", "Budget");
+    work.Write("1.CNM", "Bob <bob@example.com>", "Rota");
+    StartWatcher();
+    EXPECT_TRUE(ShowsTip("2 New Mail Messages\nMail: 1\nWork: 1\nHome: not reachable"));
+    ASSERT_TRUE(wintest::WaitForWindow("KWMailNotification", nullptr, 15000, watcher.pid));
+    wintest::PumpFor(1000);
+
+    const struct {
+        const MailDirectory& dir;
+        const char* subject;
+        const char* position;
+        const char* tip;
+    } arrivals[] = {
+        {work, "Minutes", "1 of 1 - Work", "3 New Mail Messages\nMail: 1\nWork: 2\nHome: not reachable"},
+        {mail, "Lunch", "1 of 1 - Mail", "4 New Mail Messages\nMail: 2\nWork: 2\nHome: not reachable"},
+    };
+    for (const auto& arrival : arrivals) {
+        SCOPED_TRACE(arrival.position);
+        const DWORD start = GetTickCount();
+        arrival.dir.Write("2.CNM", "Cleo <cleo@example.com>", arrival.subject);
+        std::string subject, position;
+        ASSERT_TRUE(TakePopup(5000, &subject, &position));
+        // The scan interval is a minute: the change signal brought it.
+        EXPECT_LT(GetTickCount() - start, 2000u);
+        EXPECT_EQ(subject, arrival.subject);
+        EXPECT_EQ(position, arrival.position);
+        EXPECT_TRUE(ShowsTip(arrival.tip));
+    }
+}
+
 namespace {
 
 // Long enough for a notification to have left the screen, so that the next

@@ -42,12 +42,13 @@ TEST(NotificationText, NamesSubjectsAndCutsAsTheShellTakesThem)
     auto record = std::make_unique<MailRecord>();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        RecordList* records = ListCreate(sizeof(MailRecord));
+        RecordList* records = ListCreate();
         for (const auto& m : c.messages) {
             *record = MailRecord();
             lstrcpynA(record->fromName, m.first.c_str(), kHeaderFieldSize);
             lstrcpynA(record->subject, m.second.c_str(), kHeaderFieldSize);
-            ListAppend(records, record.get());
+            MailRef item(MailItemMake(*record, 0));
+            ListAppend(records, item.get());
         }
         const NotificationText shown = ComposeNotification(records, c.count);
         EXPECT_EQ(shown.title, wintest::Utf16(c.title));

@@ -26,6 +26,7 @@
 #include "settings.h"
 #include "tray.h"
 #include "watcher.h"
+#include "watcherstate.h"
 #include "wintest.h"
 
 namespace {
@@ -73,19 +74,29 @@ void CALLBACK ScriptTick(HWND, UINT, UINT_PTR, DWORD)
     script->running = false;
 }
 
-// Opens the popup as the tray window does and runs the steps in it. Returns
-// the dialog's result: 1 when it ended by itself, 0 when the time ran out.
-INT_PTR RunPopup(std::vector<Step> steps, DWORD timeoutMs = 10000, bool* shown = nullptr)
+// The state of the popup that RunPopup opened.
+Popup* shownPopup;
+
+// Opens the popup on list, as the watcher does, and runs the steps in it.
+// Returns the dialog's result: 1 when it ended by itself, 0 when the time
+// ran out.
+INT_PTR RunPopup(RecordList* list, PopupHost* host, std::vector<Step> steps, DWORD timeoutMs = 10000,
+                 bool* shown = nullptr)
 {
     Script run;
     run.steps = std::move(steps);
     run.deadline = GetTickCount() + timeoutMs;
     script = &run;
+    Popup popup;
+    popup.list = list;
+    popup.host = host;
+    shownPopup = &popup;
     const UINT_PTR timer = SetTimer(nullptr, 0, 10, ScriptTick);
-    const INT_PTR result =
-        DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_NEWMAIL), nullptr, NewMailProc, 0);
+    const INT_PTR result = DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_NEWMAIL), nullptr, NewMailProc,
+                                           reinterpret_cast<LPARAM>(&popup));
     KillTimer(nullptr, timer);
     script = nullptr;
+    shownPopup = nullptr;
     if (shown) *shown = run.sawPopup;
     EXPECT_EQ(run.next, run.steps.size()) << "steps left undone";
     return result;
@@ -135,22 +146,34 @@ protected:
         GetTempPathA(MAX_PATH, temp);
         dir = std::string(temp) + "tbpopup_" + std::to_string(GetCurrentProcessId());
         CreateDirectoryA(dir.c_str(), nullptr);
+        // One mailbox, the test's directory, watched by nothing: its
+        // rescans come from the interval (or a test's wish) alone.
+        mailboxCount = 1;
         std::snprintf(mailDir, sizeof mailDir, "%s", dir.c_str());
         std::strcpy(mailExt, "CNM");
+        SettingsChanged();
         scanInterval = 3600; // no rescan unless a test asks for one
-
-        knownList = ListCreate(sizeof(MailRecord));
-        newList = ListCreate(sizeof(MailRecord));
+        watcher = std::make_unique<WatcherState>(tray.hwnd());
+        watcher->MailboxAt(0)->Watch().Stop();
+        newList = ListCreate(kAllMailboxesCapacity);
     }
     void TearDown() override
     {
         SetTrayIcon(trayWindow, NIM_DELETE, TRAY_ICON_ID, nullptr, nullptr);
         trayWindow = nullptr;
-        knownList = ListDestroy(knownList);
+        watcher.reset();
         newList = ListDestroy(newList);
         for (const std::string& name : written) DeleteFileA(File(name).c_str());
         RemoveDirectoryA(dir.c_str());
     }
+
+    // The popup on newList, rescanning through the watcher.
+    INT_PTR RunPopup(std::vector<Step> steps, DWORD timeoutMs = 10000, bool* shown = nullptr)
+    {
+        return ::RunPopup(newList, watcher.get(), std::move(steps), timeoutMs, shown);
+    }
+    // The first scan of the mailbox, whose files all land in newList.
+    int Scan() { return ScanMailbox(*watcher->MailboxAt(0), newList); }
 
     void Add(const char* from, const char* subject, const char* date)
     {
@@ -160,7 +183,8 @@ protected:
         std::snprintf(record->fromName, sizeof record->fromName, "display name");
         std::snprintf(record->subject, sizeof record->subject, "%s", subject);
         std::snprintf(record->date, sizeof record->date, "%s", date);
-        ListAppend(newList, record.get());
+        MailRef item(MailItemMake(*record, 0));
+        ListAppend(newList, item.get());
     }
     void AddNumbered(int n)
     {
@@ -188,6 +212,8 @@ protected:
     wintest::MessageRecorder tray{nullptr, "PopupTestTray"};
     std::string dir;
     std::vector<std::string> written;
+    std::unique_ptr<WatcherState> watcher;
+    RecordList* newList = nullptr; // what the popup shows
 };
 
 // A visible top-level window that can take the foreground.
@@ -220,7 +246,7 @@ TEST_F(PopupTest, OneMessageShowsItsWholeHeaderWithNothingToStepTo)
         EXPECT_FALSE(Enabled(popup, IDC_POPUP_PREV));
         EXPECT_FALSE(Enabled(popup, IDC_POPUP_NEXT));
         EXPECT_TRUE(HasFocus(popup, IDOK));
-        EXPECT_EQ(popupIndex, 0);
+        EXPECT_EQ(shownPopup->index, 0);
         Key(popup, VK_ESCAPE);
         return true;
     }});
@@ -250,7 +276,7 @@ TEST_F(PopupTest, FoldedFieldsShowWhole)
                "Resent-From: Someone Else <fake@example.net>\r\n\r\nBody\r\n", f);
     std::fclose(f);
     written.push_back("00000001.CNM");
-    ASSERT_EQ(ScanMailDir(mailDir, mailExt, 0), 1);
+    ASSERT_EQ(Scan(), 1);
     RunPopup({[](HWND popup) {
         EXPECT_EQ(Text(popup, IDC_POPUP_FROM), "\"Andr\xE9 Pirard\" <a@example.org>");
         EXPECT_EQ(Text(popup, IDC_POPUP_SUBJECT), "Caf\xE9 au lait et cr\xE8me");
@@ -283,7 +309,7 @@ TEST_F(PopupTest, PrevAndNextStepThroughTheListAndStopAtItsEnds)
             // nowhere past the end.
             SendMessageA(popup, WM_COMMAND, IDC_POPUP_NEXT, 0);
             EXPECT_EQ(Text(popup, IDC_POPUP_POSITION), "3 of 3");
-            EXPECT_EQ(popupIndex, 2);
+            EXPECT_EQ(shownPopup->index, 2);
             return true;
         },
         [](HWND popup) {
@@ -294,7 +320,7 @@ TEST_F(PopupTest, PrevAndNextStepThroughTheListAndStopAtItsEnds)
             EXPECT_FALSE(Enabled(popup, IDC_POPUP_PREV));
             EXPECT_TRUE(HasFocus(popup, IDC_POPUP_NEXT));
             SendMessageA(popup, WM_COMMAND, IDC_POPUP_PREV, 0);
-            EXPECT_EQ(popupIndex, 0);
+            EXPECT_EQ(shownPopup->index, 0);
             Key(popup, VK_ESCAPE);
             return true;
         },
@@ -338,7 +364,7 @@ TEST_F(PopupTest, CaptionCloseGivesTheForegroundBackAndEscapeDoesNot)
         // would be that window, not the one the popup found.
         const INT_PTR result = RunPopup({
             [&](HWND popup) {
-                EXPECT_EQ(previousForeground, before.hwnd());
+                EXPECT_EQ(shownPopup->previousForeground, before.hwnd());
                 EXPECT_EQ(GetForegroundWindow(), popup);
                 SetForegroundWindow(other.hwnd());
                 return true;
@@ -366,7 +392,7 @@ TEST_F(PopupTest, ArrivalsJoinTheListAndMessagesTakenInStay)
 {
     WriteMail("00000001.CNM", "Message 1");
     WriteMail("00000002.CNM", "Message 2");
-    ASSERT_EQ(ScanMailDir(mailDir, mailExt, 0), 2);
+    ASSERT_EQ(Scan(), 2);
     const bool trayShown = AddTrayIcon();
     scanInterval = 0;
 
@@ -383,9 +409,9 @@ TEST_F(PopupTest, ArrivalsJoinTheListAndMessagesTakenInStay)
         [](HWND popup) { return Text(popup, IDC_POPUP_POSITION) == "2 of 3"; },
         [&](HWND popup) {
             EXPECT_TRUE(Enabled(popup, IDC_POPUP_NEXT));
-            EXPECT_EQ(popupIndex, 1);
+            EXPECT_EQ(shownPopup->index, 1);
             EXPECT_EQ(Text(popup, IDC_POPUP_SUBJECT), "Message 2");
-            EXPECT_EQ(ListCount(knownList), 2);
+            EXPECT_EQ(watcher->Waiting(), 2);
             Click(popup, IDC_POPUP_PREV);
             EXPECT_EQ(Text(popup, IDC_POPUP_SUBJECT), "Message 1");
             Click(popup, IDC_POPUP_NEXT);
@@ -406,12 +432,12 @@ TEST_F(PopupTest, ArrivalsJoinTheListAndMessagesTakenInStay)
 TEST_F(PopupTest, RescansWaitForTheIntervalAndKeepTheFocusOffDisabledButtons)
 {
     WriteMail("00000001.CNM", "Message 1");
-    ASSERT_EQ(ScanMailDir(mailDir, mailExt, 0), 1);
+    ASSERT_EQ(Scan(), 1);
 
     const INT_PTR result = RunPopup({
         // A rescan that finds nothing new, with the single record shown.
-        [](HWND) { return popupScanTime -= 3600, true; },
-        [](HWND) { return std::time(nullptr) - popupScanTime < 3600; },
+        [](HWND) { return shownPopup->scanTime -= 3600, true; },
+        [](HWND) { return std::time(nullptr) - shownPopup->scanTime < 3600; },
         [&](HWND popup) {
             EXPECT_EQ(Text(popup, IDC_POPUP_POSITION), "1 of 1");
             EXPECT_FALSE(Enabled(popup, IDC_POPUP_NEXT));
@@ -423,7 +449,7 @@ TEST_F(PopupTest, RescansWaitForTheIntervalAndKeepTheFocusOffDisabledButtons)
         Wait(1500),
         [](HWND popup) {
             EXPECT_EQ(Text(popup, IDC_POPUP_POSITION), "1 of 1");
-            popupScanTime -= 3600;
+            shownPopup->scanTime -= 3600;
             return true;
         },
         [](HWND popup) { return Text(popup, IDC_POPUP_POSITION) == "1 of 2"; },
@@ -489,18 +515,18 @@ TEST_F(PopupTest, CMailBringsUpTheClientAndThePopupStays)
 
 TEST_F(PopupTest, OpeningFiveHundredTimesLeaksNothing)
 {
-    auto openWithRecords = [] {
+    auto openWithRecords = [this] {
         RunPopup({[](HWND popup) {
             Click(popup, IDC_POPUP_NEXT);
             Key(popup, VK_ESCAPE);
             return true;
         }});
     };
-    auto openEmpty = [] { RunPopup({}); };
+    auto openEmpty = [this] { RunPopup({}); };
     AddNumbered(3);
     openWithRecords();
     RecordList* full = newList;
-    newList = ListCreate(sizeof(MailRecord));
+    newList = ListCreate(kAllMailboxesCapacity);
     openEmpty();
     std::swap(full, newList);
 

@@ -156,6 +156,17 @@ void Touch(const std::string& path)
     CloseHandle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
 }
 
+// A button as a screen reader reads it, named `name`, and the same name as
+// its tool tip.
+void ExpectNamedAndTipped(HWND window, const char* name)
+{
+    EXPECT_EQ(wintest::AccessibleReader(window).Name(), name);
+    HWND tip = static_cast<HWND>(GetPropA(window, MAKEINTATOM(TIPPROP_TIPWND)));
+    char tipText[128] = {};
+    GetWindowTextA(tip, tipText, sizeof tipText);
+    EXPECT_STREQ(tipText, name);
+}
+
 class PropertiesTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -166,6 +177,8 @@ protected:
         InitControls(appInstance);
         stored::Clear();
         Touch(program);
+        mailboxCount = 1;
+        lstrcpynA(mailboxSettings[0].name, "Mail", kSettingSize);
         lstrcpynA(mailDir, mail.path().c_str(), kSettingSize);
         lstrcpynA(mailExt, "CNM", kSettingSize);
         lstrcpynA(clientProgram, program.c_str(), kSettingSize);
@@ -364,12 +377,7 @@ TEST_F(PropertiesTest, TabReachesEveryBrowseButtonAndKeysPressIt)
         for (const auto& button : buttons) {
             HWND window = GetDlgItem(properties, button.id);
             EXPECT_NE(std::find(reached.begin(), reached.end(), window), reached.end()) << button.name;
-            EXPECT_EQ(wintest::AccessibleReader(window).Name(), button.name);
-            // The same name shows as the button's tool tip.
-            HWND tip = static_cast<HWND>(GetPropA(window, MAKEINTATOM(TIPPROP_TIPWND)));
-            char tipText[128] = {};
-            GetWindowTextA(tip, tipText, sizeof tipText);
-            EXPECT_STREQ(tipText, button.name);
+            ExpectNamedAndTipped(window, button.name);
         }
         SetFocus(GetDlgItem(properties, IDC_PROP_BROWSE_VIEWER));
     }));
@@ -384,5 +392,230 @@ TEST_F(PropertiesTest, TabReachesEveryBrowseButtonAndKeysPressIt)
     steps.push_back([](HWND) { return !FindDialog("Select Sound File"); });
     steps.push_back(Press(IDCANCEL));
     RunProperties(steps);
+    CoUninitialize();
+}
+
+namespace {
+
+const std::string kSecond = std::string(stored::kKey) + "\\Mailbox 2";
+const std::string kThird = std::string(stored::kKey) + "\\Mailbox 3";
+
+std::vector<std::string> MailboxLines(HWND properties)
+{
+    std::vector<std::string> lines;
+    HWND list = GetDlgItem(properties, IDC_PROP_MAILBOXES);
+    const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char line[1024] = {};
+        SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(line));
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+Step Select(int index)
+{
+    return [=](HWND properties) {
+        SendDlgItemMessageA(properties, IDC_PROP_MAILBOXES, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        // As a click would, so that the buttons follow the choice.
+        SendMessageA(properties, WM_COMMAND, MAKEWPARAM(IDC_PROP_MAILBOXES, LBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(GetDlgItem(properties, IDC_PROP_MAILBOXES)));
+        return true;
+    };
+}
+
+// Fills the "Mailbox" dialog (a null text leaves its field) and presses OK.
+Step FillMailbox(const char* name, const char* directory, const char* extension, const char* sound)
+{
+    return Inside("Mailbox", [=](HWND box, HWND) {
+        const std::pair<int, const char*> fields[] = {
+            {IDC_MBOX_NAME, name}, {IDC_MBOX_DIR, directory}, {IDC_MBOX_EXT, extension}, {IDC_MBOX_SOUND, sound}};
+        for (const auto& field : fields)
+            if (field.second) SetDlgItemTextA(box, field.first, field.second);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+}
+
+bool Enabled(HWND dialog, int id)
+{
+    return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
+}
+
+std::vector<std::string> playedSounds;
+BOOL WINAPI RecordSound(LPCSTR sound, HMODULE, DWORD)
+{
+    playedSounds.push_back(sound ? sound : "(null)");
+    return TRUE;
+}
+
+} // namespace
+
+TEST_F(PropertiesTest, MailboxesAddedEditedAndRemovedRoundTripThroughTheRegistry)
+{
+    MailDirectory work("work");
+    const std::string home = mail.path() + "\\home";
+    RunProperties({
+        Check([&](HWND properties) {
+            EXPECT_EQ(MailboxLines(properties), std::vector<std::string>{"Mail\t" + mail.path()});
+            EXPECT_FALSE(Enabled(properties, IDC_PROP_REMOVE)) << "the last mailbox stays";
+        }),
+        Press(IDC_PROP_ADD),
+        // A new mailbox has its number's name and the usual extension; it
+        // needs a directory before OK takes it.
+        Inside("Mailbox", [](HWND box, HWND) {
+            EXPECT_EQ(Text(box, IDC_MBOX_NAME), "Mailbox 2");
+            EXPECT_EQ(Text(box, IDC_MBOX_EXT), "CNM");
+            EXPECT_EQ(Text(box, IDC_MBOX_SOUND), "");
+            EXPECT_FALSE(Enabled(box, IDOK));
+            SetDlgItemTextA(box, IDC_MBOX_NAME, "Work");
+            SetDlgItemTextA(box, IDC_MBOX_DIR, "C:\\somewhere");
+            EXPECT_TRUE(Enabled(box, IDOK));
+            PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+        }),
+        [](HWND properties) { return !FindDialog("Mailbox") && MailboxLines(properties).size() == 1; },
+        Press(IDC_PROP_ADD),
+        FillMailbox("Work", work.path().c_str(), nullptr, "C:\\sounds\\work.wav"),
+        [](HWND properties) { return MailboxLines(properties).size() == 2; },
+        Press(IDC_PROP_ADD),
+        FillMailbox("", home.c_str(), "MSG", nullptr), // no name: its number's
+        [](HWND properties) { return MailboxLines(properties).size() == 3; },
+        Select(1),
+        Press(IDC_PROP_EDIT),
+        Inside("Mailbox", [&](HWND box, HWND) {
+            EXPECT_EQ(Text(box, IDC_MBOX_DIR), work.path());
+            EXPECT_EQ(Text(box, IDC_MBOX_SOUND), "C:\\sounds\\work.wav");
+            SetDlgItemTextA(box, IDC_MBOX_NAME, "Office");
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }),
+        [&](HWND properties) {
+            return MailboxLines(properties) == std::vector<std::string>{"Mail\t" + mail.path(),
+                                                                        "Office\t" + work.path(),
+                                                                        "Mailbox 3\t" + home};
+        },
+        Press(IDOK),
+    });
+    // The first mailbox stays where the watcher has always kept it.
+    EXPECT_EQ(stored::Get(stored::kKey, "MailDir").text, mail.path());
+    EXPECT_EQ(stored::Get(stored::kKey, "MailExt").text, "CNM");
+    EXPECT_EQ(stored::Get(stored::kKey, "Mailbox Name").text, "Mail");
+    const struct {
+        const std::string& key;
+        const char* name;
+        std::string directory;
+        const char* extension;
+        const char* sound;
+    } saved[] = {{kSecond, "Office", work.path(), "CNM", "C:\\sounds\\work.wav"},
+                 {kThird, "Mailbox 3", home, "MSG", ""}};
+    for (const auto& box : saved) {
+        SCOPED_TRACE(box.key);
+        EXPECT_EQ(stored::Get(box.key.c_str(), "Name").text, box.name);
+        EXPECT_EQ(stored::Get(box.key.c_str(), "MailDir").text, box.directory);
+        EXPECT_EQ(stored::Get(box.key.c_str(), "MailExt").text, box.extension);
+        EXPECT_EQ(stored::Get(box.key.c_str(), "Sound").text, box.sound);
+    }
+    EXPECT_EQ(mailboxCount, 3) << "in force at once";
+
+    // Removed: the numbers close up and the subsection left over goes.
+    RunProperties({
+        Select(1),
+        Check([](HWND properties) { EXPECT_TRUE(Enabled(properties, IDC_PROP_REMOVE)); }),
+        Press(IDC_PROP_REMOVE),
+        [&](HWND properties) {
+            return MailboxLines(properties) ==
+                   std::vector<std::string>{"Mail\t" + mail.path(), "Mailbox 3\t" + home};
+        },
+        Press(IDOK),
+    });
+    EXPECT_EQ(stored::Get(kSecond.c_str(), "MailDir").text, home);
+    EXPECT_FALSE(stored::Get(kThird.c_str(), "MailDir").exists);
+    LoadSettings();
+    ASSERT_EQ(mailboxCount, 2);
+    EXPECT_STREQ(mailboxSettings[1].name, "Mailbox 3");
+}
+
+TEST_F(PropertiesTest, TheFirstMailboxIsTheDialogsOwnFieldsAndItsSoundTheCommonOne)
+{
+    playSound = RecordSound;
+    playedSounds.clear();
+    const std::string other = mail.path() + "\\other";
+    RunProperties({
+        Type(IDC_PROP_SOUND, "C:\\sounds\\ding.wav"),
+        // Typed into the field, the directory shows in the list at once.
+        Type(IDC_PROP_MAILDIR, other),
+        [&](HWND properties) { return MailboxLines(properties)[0] == "Mail\t" + other; },
+        Select(0),
+        Press(IDC_PROP_EDIT),
+        Inside("Mailbox", [&](HWND box, HWND) {
+            EXPECT_EQ(Text(box, IDC_MBOX_DIR), other);
+            EXPECT_EQ(Text(box, IDC_MBOX_SOUND), "C:\\sounds\\ding.wav");
+            // Play: the sound typed, or the common one when it is empty.
+            SetDlgItemTextA(box, IDC_MBOX_SOUND, "C:\\sounds\\typed.wav");
+            SendMessageA(box, WM_COMMAND, IDC_MBOX_PLAY, 0);
+            SetDlgItemTextA(box, IDC_MBOX_SOUND, "");
+            SendMessageA(box, WM_COMMAND, IDC_MBOX_PLAY, 0);
+            SetDlgItemTextA(box, IDC_MBOX_NAME, "Home");
+            SetDlgItemTextA(box, IDC_MBOX_DIR, mail.path().c_str());
+            SetDlgItemTextA(box, IDC_MBOX_EXT, "MSG");
+            SetDlgItemTextA(box, IDC_MBOX_SOUND, "C:\\sounds\\home.wav");
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }),
+        [](HWND properties) { return !FindDialog("Mailbox") && Text(properties, IDC_PROP_MAILEXT) == "MSG"; },
+        Check([&](HWND properties) {
+            EXPECT_EQ(Text(properties, IDC_PROP_MAILDIR), mail.path());
+            EXPECT_EQ(Text(properties, IDC_PROP_SOUND), "C:\\sounds\\home.wav");
+            EXPECT_EQ(MailboxLines(properties)[0], "Home\t" + mail.path());
+        }),
+        // A second mailbox with a sound of its own; the first removed, it
+        // takes the first's place, fields and sound.
+        Press(IDC_PROP_ADD),
+        FillMailbox("Work", other.c_str(), nullptr, "C:\\sounds\\work.wav"),
+        [](HWND properties) { return MailboxLines(properties).size() == 2; },
+        Select(0),
+        Press(IDC_PROP_REMOVE),
+        Check([&](HWND properties) {
+            EXPECT_EQ(MailboxLines(properties), std::vector<std::string>{"Work\t" + other});
+            EXPECT_EQ(Text(properties, IDC_PROP_MAILDIR), other);
+            EXPECT_EQ(Text(properties, IDC_PROP_MAILEXT), "CNM");
+            EXPECT_EQ(Text(properties, IDC_PROP_SOUND), "C:\\sounds\\work.wav");
+            EXPECT_FALSE(Enabled(properties, IDC_PROP_REMOVE));
+        }),
+        Press(IDCANCEL),
+    });
+    EXPECT_EQ(playedSounds, (std::vector<std::string>{"C:\\sounds\\typed.wav", "C:\\sounds\\ding.wav"}));
+    EXPECT_EQ(std::string(mailDir), mail.path()) << "Cancel: nothing in force";
+    EXPECT_EQ(mailboxCount, 1);
+}
+
+TEST_F(PropertiesTest, TheMailboxDialogIsReachedByTabAndNamed)
+{
+    CoInitialize(nullptr);
+    RunProperties({
+        // The list and its buttons come after the settings' own controls.
+        Check([](HWND properties) {
+            for (int id : {IDC_PROP_MAILBOXES, IDC_PROP_ADD, IDC_PROP_EDIT, IDC_PROP_REMOVE})
+                EXPECT_TRUE(GetWindowLongA(GetDlgItem(properties, id), GWL_STYLE) & WS_TABSTOP) << id;
+            EXPECT_EQ(GetNextDlgTabItem(properties, GetDlgItem(properties, IDCANCEL), FALSE),
+                      GetDlgItem(properties, IDC_PROP_MAILBOXES));
+        }),
+        Press(IDC_PROP_ADD),
+        Inside("Mailbox", [](HWND box, HWND) {
+            std::vector<HWND> reached;
+            HWND control = GetNextDlgTabItem(box, nullptr, FALSE);
+            for (int i = 0; i < 12 && control; ++i) {
+                reached.push_back(control);
+                control = GetNextDlgTabItem(box, control, FALSE);
+            }
+            for (int id : {IDC_MBOX_NAME, IDC_MBOX_DIR, IDC_MBOX_BROWSE_DIR, IDC_MBOX_EXT, IDC_MBOX_SOUND,
+                           IDC_MBOX_BROWSE_SOUND, IDC_MBOX_PLAY})
+                EXPECT_NE(std::find(reached.begin(), reached.end(), GetDlgItem(box, id)), reached.end()) << id;
+            const std::pair<int, const char*> named[] = {
+                {IDC_MBOX_BROWSE_DIR, "Browse for the mailbox's directory"},
+                {IDC_MBOX_BROWSE_SOUND, "Browse for the mailbox's sound"}};
+            for (const auto& button : named) ExpectNamedAndTipped(GetDlgItem(box, button.first), button.second);
+            PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+        }),
+        [](HWND) { return !FindDialog("Mailbox"); },
+        Press(IDCANCEL),
+    });
     CoUninitialize();
 }

@@ -274,7 +274,9 @@ TEST_F(WatcherResources, PropertiesDialog)
     EXPECT_EQ(d.caption, "Mail Notification Properties");
     EXPECT_EQ(d.font, "MS Sans Serif");
     EXPECT_EQ(d.pointSize, 8);
-    EXPECT_EQ(d.cx, 291);
+    // Wider than the 291 units it had before the mailbox list came beside
+    // the fields; everything else stands where it stood.
+    EXPECT_EQ(d.cx, 430);
     EXPECT_EQ(d.cy, 151);
     ExpectItems(d, {
         {-1, "Button", "", 7, 3, 277, 118, GROUP_BOX},
@@ -299,6 +301,40 @@ TEST_F(WatcherResources, PropertiesDialog)
         {-1, "Static", "Seconds", 113, 103, 29, 8, LEFT_TEXT},
         {IDOK, "Button", "OK", 179, 130, 50, 14, DEFAULT_BUTTON},
         {IDCANCEL, "Button", "Cancel", 234, 130, 50, 14, PUSH},
+        {-1, "Button", "", 291, 3, 132, 118, GROUP_BOX},
+        {-1, "Static", "&Mailboxes", 298, 12, 118, 8, LEFT_TEXT},
+        {IDC_PROP_MAILBOXES, "ListBox", "", 298, 22, 118, 74, LBS_NOTIFY | LBS_USETABSTOPS | WS_TABSTOP,
+         LBS_NOTIFY | LBS_USETABSTOPS | WS_TABSTOP},
+        {IDC_PROP_ADD, "Button", "&Add...", 298, 100, 37, 14, PUSH_TAB},
+        {IDC_PROP_EDIT, "Button", "&Edit...", 339, 100, 37, 14, PUSH_TAB},
+        {IDC_PROP_REMOVE, "Button", "&Remove", 380, 100, 36, 14, PUSH_TAB},
+    });
+}
+
+TEST_F(WatcherResources, MailboxDialog)
+{
+    const DialogInfo d = ReadDialog(*watcher_, IDD_MAILBOX);
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.style, 0x80C800C0u);
+    EXPECT_EQ(d.caption, "Mailbox");
+    EXPECT_EQ(d.font, "MS Sans Serif");
+    EXPECT_EQ(d.pointSize, 8);
+    // Every control that takes input is reached with Tab; each edit field
+    // follows the label that names it.
+    ExpectItems(d, {
+        {-1, "Static", "&Name", 8, 11, 50, 8, LEFT_TEXT},
+        {IDC_MBOX_NAME, "Edit", "", 62, 8, 160, 14, EDIT},
+        {-1, "Static", "&Directory", 8, 29, 50, 8, LEFT_TEXT},
+        {IDC_MBOX_DIR, "Edit", "", 62, 26, 160, 14, EDIT},
+        {IDC_MBOX_BROWSE_DIR, "KWBMPButton", "Browse for the mailbox's directory", 225, 26, 18, 14, TAB_STOP},
+        {-1, "Static", "E&xtension", 8, 47, 50, 8, LEFT_TEXT},
+        {IDC_MBOX_EXT, "Edit", "", 62, 44, 30, 14, EDIT},
+        {-1, "Static", "&Sound", 8, 65, 50, 8, LEFT_TEXT},
+        {IDC_MBOX_SOUND, "Edit", "", 62, 62, 134, 14, EDIT},
+        {IDC_MBOX_BROWSE_SOUND, "KWBMPButton", "Browse for the mailbox's sound", 198, 62, 18, 14, TAB_STOP},
+        {IDC_MBOX_PLAY, "Button", "&Play", 219, 62, 24, 14, PUSH_TAB},
+        {IDOK, "Button", "OK", 138, 84, 50, 14, DEFAULT_BUTTON},
+        {IDCANCEL, "Button", "Cancel", 193, 84, 50, 14, PUSH},
     });
 }
 

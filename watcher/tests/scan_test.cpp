@@ -1,5 +1,6 @@
-// The record lists and the new-mail directory scan: what counts as new, what
-// is forgotten, how both lists look after each kind of scan, and that the
+// The shared records, the record lists and the scan of a mailbox's
+// directory: what counts as new, what is forgotten, how the known list and
+// the list of what was found look after each kind of scan, and that the
 // scan survives handlers, failing allocations and awkward directories
 // without losing a quit request or the lists' consistency.
 #include <windows.h>
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "mail.h"
+#include "mailbox.h"
 #include "tray.h"
 #include "wintest.h"
 
@@ -36,17 +38,35 @@ MailRecord* RecordWithPath(const std::string& path)
     return &record;
 }
 
-// Fails blocks of one size once `allowed` of them have been given.
+// Appends a new item with this path; the list holds the only reference.
+MailItem* AppendPath(RecordList* list, const std::string& path)
+{
+    MailRef item(MailItemMake(*RecordWithPath(path), 0));
+    return ListAppend(list, item.get());
+}
+
+// Fails blocks of one size once `allowed` of them have been given; or,
+// with failOthers, every block of another size.
 std::size_t failSize;
 int failAllowed;
+bool failOthers;
 void* FailingAlloc(std::size_t size)
 {
+    if (failOthers) return size == failSize || size == kReadBufferSize ? std::malloc(size) : nullptr;
     return (size == failSize && failAllowed-- <= 0) ? nullptr : std::malloc(size);
 }
 void FailAllocationsOf(std::size_t size, int allowed)
 {
     failSize = size;
     failAllowed = allowed;
+    failOthers = false;
+    mailAlloc = FailingAlloc;
+}
+// Only the scan's work record and the reader's buffer can be had.
+void FailAllButTheReader()
+{
+    failSize = sizeof(MailRecord);
+    failOthers = true;
     mailAlloc = FailingAlloc;
 }
 
@@ -59,8 +79,8 @@ protected:
         dir = std::string(temp) + "tbscan_" + std::to_string(GetCurrentProcessId());
         CreateDirectoryA(dir.c_str(), nullptr);
         std::strcpy(dirText, dir.c_str());
-        knownList = ListCreate(sizeof(MailRecord));
-        newList = ListCreate(sizeof(MailRecord));
+        knownList = ListCreate();
+        newList = ListCreate(kAllMailboxesCapacity);
     }
     void TearDown() override
     {
@@ -92,7 +112,26 @@ protected:
     {
         for (int i = first; i < first + n; ++i) Write(Name(i), "Message " + std::to_string(i));
     }
-    int Scan(int keepNew = 0, const char* ext = "CNM") { return ScanMailDir(dirText, ext, keepNew); }
+    // A scan of a mailbox with the directory dirText and this extension
+    // that knows what knownList holds: each scan may look at another
+    // directory text with the same list. Without keepNew, newList holds
+    // what this scan found; with it, what it found is added.
+    int Scan(int keepNew = 0, const char* ext = "CNM")
+    {
+        MailboxSettings settings = {};
+        std::strcpy(settings.name, "Mail");
+        lstrcpynA(settings.directory, dirText, sizeof settings.directory);
+        lstrcpynA(settings.extension, ext, sizeof settings.extension);
+        Mailbox mailbox(settings);
+        std::swap(mailbox.Known(), knownList);
+        if (!keepNew) ListClear(newList);
+        scanning = &mailbox;
+        const int found = ScanMailbox(mailbox, newList);
+        scanning = nullptr;
+        reachable = mailbox.Reachable();
+        std::swap(mailbox.Known(), knownList);
+        return found;
+    }
     // The scan polls the queue only every few milliseconds; wait that long
     // so that its first chance to poll does.
     void PostProbeAndWait(HWND window)
@@ -104,6 +143,10 @@ protected:
     wintest::MessageBoxWatcher boxes;
     std::string dir;
     char dirText[512];
+    RecordList* knownList = nullptr; // what the mailbox knows between scans
+    RecordList* newList = nullptr;   // what the scans found
+    Mailbox* scanning = nullptr;     // the mailbox being scanned
+    bool reachable = false;          // what the last scan found of the directory
 };
 
 } // namespace
@@ -111,7 +154,8 @@ protected:
 TEST(RecordList, NullListsAndIndexesOutsideAreHarmless)
 {
     RecordList* none = nullptr;
-    EXPECT_EQ(ListAppend(nullptr, RecordWithPath("x")), nullptr);
+    MailRef item(MailItemMake(*RecordWithPath("x"), 0));
+    EXPECT_EQ(ListAppend(nullptr, item.get()), nullptr);
     EXPECT_EQ(ListGet(nullptr, 0), nullptr);
     EXPECT_EQ(ListCount(nullptr), 0);
     EXPECT_EQ(ListContainsPath(none, "x"), 0);
@@ -119,9 +163,12 @@ TEST(RecordList, NullListsAndIndexesOutsideAreHarmless)
     ListRemoveAt(nullptr, 0);
     ListPrune(none);
     EXPECT_EQ(ListDestroy(nullptr), nullptr);
+    MailItemRelease(nullptr);
+    EXPECT_EQ(MailItemHold(nullptr), nullptr);
 
-    RecordList* list = ListCreate(sizeof(MailRecord));
-    for (const char* p : {"zero", "one", "two"}) ListAppend(list, RecordWithPath(p));
+    RecordList* list = ListCreate();
+    EXPECT_EQ(ListAppend(list, nullptr), nullptr);
+    for (const char* p : {"zero", "one", "two"}) AppendPath(list, p);
     EXPECT_EQ(ListGet(list, -1), nullptr);
     EXPECT_EQ(ListGet(list, 3), nullptr);
     ListRemoveAt(list, 3);
@@ -132,35 +179,77 @@ TEST(RecordList, NullListsAndIndexesOutsideAreHarmless)
     EXPECT_EQ(ListDestroy(list), nullptr);
 }
 
-TEST(RecordList, CapacityCopiesAndFailedAllocations)
+TEST(RecordList, ItemsHoldTheirTextsOnceSharedByEveryList)
 {
-    RecordList* list = ListCreate(sizeof(int));
-    for (int i = 0; i < kListCapacity; ++i) ASSERT_NE(ListAppend(list, &i), nullptr);
-    int value = kListCapacity;
-    EXPECT_EQ(ListAppend(list, &value), nullptr);
-    EXPECT_EQ(ListCount(list), kListCapacity);
-    ListDestroy(list);
-
-    list = ListCreate(sizeof(MailRecord));
-    ListAppend(list, RecordWithPath("C:\\Mail\\New\\00000412.cnm"));
+    // Made from the fixed-size record, an item takes what its texts take.
+    MailRecord* record = RecordWithPath("C:\\Mail\\New\\00000412.cnm");
+    std::strcpy(record->fromName, "Ann");
+    std::memset(record->subject, 's', sizeof record->subject); // no terminator
+    MailItem* item = MailItemMake(*record, 7);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->mailbox, 7u);
+    EXPECT_STREQ(item->fromName, "Ann");
+    EXPECT_EQ(std::string(item->subject), std::string(sizeof record->subject, 's')) << "ended at its field";
+    const size_t used = static_cast<size_t>(item->path + item->pathLength + 1 - reinterpret_cast<char*>(item));
+    // Five empty fields, "Ann", the subject and the path, each terminated.
+    EXPECT_EQ(used, sizeof(MailItem) + 5 + 4 + (sizeof record->subject + 1) + std::strlen(record->path) + 1);
+    EXPECT_EQ(item->pathLength, static_cast<int>(std::strlen(record->path)));
     RecordWithPath("changed");
-    EXPECT_EQ(ListContainsPath(list, "c:\\MAIL\\new\\00000412.CNM"), 1) << "a copy, matched without case";
-    EXPECT_EQ(ListContainsPath(list, "C:\\Mail\\New\\00000412.cn"), 0);
-    EXPECT_EQ(ListContainsPath(list, "C:\\Mail\\New\\00000412.cnmx"), 0);
+    EXPECT_STREQ(item->fromName, "Ann") << "a copy";
+
+    // Two lists share the one item; it lives until the last lets go.
+    RecordList* known = ListCreate();
+    RecordList* found = ListCreate(kAllMailboxesCapacity);
+    ListAppend(known, item);
+    ListAppendAll(found, known);
+    EXPECT_EQ(MailAt(found, 0), item);
+    EXPECT_EQ(item->references, 3);
+    MailItemRelease(item);
+    EXPECT_EQ(ListContainsPath(known, "c:\\MAIL\\new\\00000412.CNM"), 1) << "matched without case";
+    EXPECT_EQ(ListContainsPath(known, "C:\\Mail\\New\\00000412.cn"), 0);
+    EXPECT_EQ(ListContainsPath(known, "C:\\Mail\\New\\00000412.cnmx"), 0);
+    ListDestroy(known);
+    EXPECT_EQ(item->references, 1);
+    EXPECT_STREQ(MailAt(found, 0)->fromName, "Ann");
+    ListDestroy(found);
+}
+
+TEST(RecordList, CapacityGrowthAndFailedAllocations)
+{
+    // The list holds its capacity, the slot array growing as items come.
+    MailRef item(MailItemMake(*RecordWithPath("x"), 0));
+    RecordList* list = ListCreate();
+    for (int i = 0; i < kListCapacity; ++i) ASSERT_NE(ListAppend(list, item.get()), nullptr) << i;
+    EXPECT_EQ(ListAppend(list, item.get()), nullptr);
+    EXPECT_EQ(ListCount(list), kListCapacity);
+    EXPECT_EQ(list->slots, kListCapacity);
+    ListDestroy(list);
+    EXPECT_EQ(item.get()->references, 1);
+
+    // A slot array that cannot grow refuses the item and keeps the rest.
+    list = ListCreate();
+    for (int i = 0; i < kListFirstSlots; ++i) AppendPath(list, "p" + std::to_string(i));
+    FailAllocationsOf(2 * kListFirstSlots * sizeof(MailItem*), 0);
+    EXPECT_EQ(ListAppend(list, item.get()), nullptr);
+    EXPECT_EQ(ListCount(list), kListFirstSlots);
+    EXPECT_STREQ(MailAt(list, kListFirstSlots - 1)->path, ("p" + std::to_string(kListFirstSlots - 1)).c_str());
+    mailAlloc = std::malloc;
+    EXPECT_NE(ListAppend(list, item.get()), nullptr);
 
     // A clear that gets no fresh slot array leaves a list that refuses
     // appends until a later clear succeeds.
-    FailAllocationsOf(kListCapacity * sizeof(void*), 0);
-    EXPECT_EQ(ListCreate(sizeof(MailRecord)), nullptr);
+    FailAllocationsOf(kListFirstSlots * sizeof(MailItem*), 0);
+    EXPECT_EQ(ListCreate(), nullptr);
     ListClear(list);
-    EXPECT_EQ(ListAppend(list, RecordWithPath("x")), nullptr);
+    EXPECT_EQ(ListAppend(list, item.get()), nullptr);
     mailAlloc = std::malloc;
     EXPECT_EQ(ListCount(list), 0);
-    EXPECT_EQ(ListAppend(list, RecordWithPath("x")), nullptr);
+    EXPECT_EQ(ListAppend(list, item.get()), nullptr);
     ListClear(list);
-    EXPECT_NE(ListAppend(list, RecordWithPath("x")), nullptr);
-    FailAllocationsOf(sizeof(MailRecord), 0);
-    EXPECT_EQ(ListAppend(list, RecordWithPath("y")), nullptr);
+    EXPECT_NE(ListAppend(list, item.get()), nullptr);
+    // An item that cannot be had is not made.
+    FailAllocationsOf(sizeof(MailItem) + 7 + 2, 0);
+    EXPECT_EQ(MailItemMake(*RecordWithPath("y"), 0), nullptr);
     mailAlloc = std::malloc;
     EXPECT_EQ(ListCount(list), 1);
     ListDestroy(list);
@@ -206,8 +295,9 @@ TEST_F(ScanTest, DirectoryTextsAndPathsThatDoNotFit)
     AddMessages(2);
     std::strcat(dirText, "\\");
     EXPECT_EQ(Scan(), 2);
-    EXPECT_EQ(std::string(dirText), dir) << "the trailing backslash goes from the caller's text";
-    EXPECT_EQ(Paths(knownList).count(File(Name(1))), 1u);
+    EXPECT_EQ(std::string(dirText), dir + "\\") << "the scan leaves the setting alone";
+    EXPECT_EQ(Paths(knownList).count(File(Name(1))), 1u) << "the mailbox drops the backslash";
+    EXPECT_TRUE(reachable);
 
     // Full paths of 254 characters fit the record, of 255 do not.
     const size_t room = kMailPathSize - 1 - dir.size() - 1;
@@ -234,6 +324,11 @@ TEST_F(ScanTest, DirectoryTextsAndPathsThatDoNotFit)
     EXPECT_EQ(Scan(1), 0);
     EXPECT_EQ(ListCount(knownList), 0) << "a missing directory forgets everything";
     EXPECT_EQ(ListCount(newList), 3);
+    EXPECT_FALSE(reachable);
+    // A directory that is there but holds no mail is reachable.
+    std::strcpy(dirText, dir.c_str());
+    EXPECT_EQ(Scan(0, "NONE"), 0);
+    EXPECT_TRUE(reachable);
 }
 
 TEST_F(ScanTest, UnopenableFilesWaitForTheNextScanAndRecordsStartEmpty)
@@ -250,7 +345,7 @@ TEST_F(ScanTest, UnopenableFilesWaitForTheNextScanAndRecordsStartEmpty)
     EXPECT_EQ(ListCount(knownList), 2);
     EXPECT_EQ(ListCount(newList), 2);
     for (int i = 0; i < 2; ++i) {
-        const MailRecord* r = MailAt(knownList, i);
+        const MailItem* r = MailAt(knownList, i);
         EXPECT_STREQ(r->organization, std::string(r->path) == File(first.cFileName) ? "Kestrel" : "");
     }
     // The writer finishes the message (an empty file just written would be
@@ -316,7 +411,7 @@ TEST_F(ScanTest, NameOutsideTheCodePageIsReachedByItsShortName)
         EXPECT_EQ(Scan(), 1);
         EXPECT_EQ(Scan(), 0) << "the same path at the next scan, and it exists";
         ASSERT_EQ(ListCount(knownList), 1);
-        const MailRecord* record = MailAt(knownList, 0);
+        const MailItem* record = MailAt(knownList, 0);
         EXPECT_EQ(std::string(record->path), File(name));
         EXPECT_STREQ(record->subject, "Privet");
         HANDLE opened = CreateFileA(record->path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -346,7 +441,7 @@ TEST_F(ScanTest, FullListsAndFailedAllocations)
     ASSERT_EQ(ListCount(knownList), kListCapacity);
     int admitted = 0;
     for (int i = 0; i < kListCapacity; ++i) {
-        const MailRecord* r = MailAt(knownList, i);
+        const MailItem* r = MailAt(knownList, i);
         for (int n : {1001, 1003, 1004, 1005, 1006}) {
             if (File(Name(n)) != r->path) continue;
             ++admitted;
@@ -366,16 +461,19 @@ TEST_F(ScanTest, FullListsAndFailedAllocations)
     AddMessages(1, 1002);
     EXPECT_EQ(Scan(), 1);
 
-    // No work record: nothing new, nothing changed, newList not even cleared.
+    // No work record: nothing new, nothing changed.
     AddMessages(1, 2000);
     FailAllocationsOf(sizeof(MailRecord), 0);
-    EXPECT_EQ(Scan(), 0);
+    EXPECT_EQ(Scan(1), 0);
     EXPECT_EQ(ListCount(newList), 1);
-    // No room for the copies: counted as new all the same.
+    EXPECT_EQ(ListCount(knownList), kListCapacity);
+    // No room for the items: counted as new all the same.
+    mailAlloc = std::malloc;
     knownList = ListDestroy(knownList);
-    knownList = ListCreate(sizeof(MailRecord));
-    FailAllocationsOf(sizeof(MailRecord), 1);
-    EXPECT_EQ(Scan(), 1001);
+    knownList = ListCreate();
+    ListClear(newList);
+    FailAllButTheReader();
+    EXPECT_EQ(Scan(1), 1001);
     EXPECT_EQ(ListCount(knownList), 0);
     EXPECT_EQ(ListCount(newList), 0);
 }
@@ -384,16 +482,20 @@ TEST_F(ScanTest, HandlersMayDestroyTheListOrDeleteFilesMidScan)
 {
     AddMessages(3);
     wintest::MessageRecorder window;
-    window.OnMessage(kProbe, [](HWND, UINT, WPARAM, LPARAM) -> LRESULT {
-        knownList = ListDestroy(knownList);
+    int nested = -1;
+    window.OnMessage(kProbe, [&](HWND, UINT, WPARAM, LPARAM) -> LRESULT {
+        // A scan of the same mailbox asked for meanwhile does nothing.
+        nested = ScanMailbox(*scanning, newList);
+        scanning->Known() = ListDestroy(scanning->Known());
         return 0;
     });
     PostProbeAndWait(window.hwnd());
     EXPECT_EQ(Scan(), 3);
     EXPECT_EQ(window.Count(kProbe), 1u);
+    EXPECT_EQ(nested, 0);
     EXPECT_EQ(ListCount(newList), 3);
 
-    knownList = ListCreate(sizeof(MailRecord));
+    knownList = ListCreate();
     window.OnMessage(kProbe, [this](HWND, UINT, WPARAM, LPARAM) -> LRESULT {
         for (int i = 1; i <= 3; ++i) DeleteFileA(File(Name(i)).c_str());
         return 0;

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "mail.h"
+#include "mailbox.h"
 
 TEST(ScanUtf8, ReachesNamesInAnyScript)
 {
@@ -36,14 +37,14 @@ TEST(ScanUtf8, ReachesNamesInAnyScript)
             expected.insert(fits ? path : dir + "\\" + entry.cAlternateFileName);
     }
 
-    knownList = ListCreate(sizeof(MailRecord));
-    char dirText[kMailPathSize];
-    lstrcpynA(dirText, dir.c_str(), sizeof dirText);
-    EXPECT_EQ(ScanMailDir(dirText, "CNM", 1), static_cast<int>(expected.size()));
+    MailboxSettings settings = {};
+    lstrcpynA(settings.directory, dir.c_str(), sizeof settings.directory);
+    lstrcpynA(settings.extension, "CNM", sizeof settings.extension);
+    Mailbox mailbox(settings);
+    EXPECT_EQ(ScanMailbox(mailbox, nullptr), static_cast<int>(expected.size()));
     std::set<std::string> paths;
-    for (int i = 0; i < ListCount(knownList); ++i) paths.insert(MailAt(knownList, i)->path);
+    for (int i = 0; i < mailbox.Waiting(); ++i) paths.insert(MailAt(mailbox.Known(), i)->path);
     EXPECT_EQ(paths, expected);
-    knownList = ListDestroy(knownList);
 
     for (const std::string& name : names) DeleteFileA((dir + "\\" + name).c_str());
     RemoveDirectoryA(dir.c_str());

@@ -1,6 +1,8 @@
 // The watcher's settings: defaults, what the registry holds after saving,
 // and the Properties dialog that loading opens when a path is missing.
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -185,4 +187,50 @@ TEST_F(SettingsTest, ForeignValuesThatDoNotFitLoadAsDefaults)
         LoadSettings();
         EXPECT_EQ(scanInterval, 10) << "type " << number.type << ", " << number.data.size() << " bytes";
     }
+}
+
+TEST_F(SettingsTest, MailboxesLoadInOrderUntilTheFirstWithoutADirectory)
+{
+    const std::string dir = stored::TempDirectory();
+    const auto mailbox = [](int n) { return std::string(stored::kKey) + "\\Mailbox " + std::to_string(n); };
+    const struct {
+        const char* what;
+        std::vector<std::pair<int, std::string>> directories; // mailbox number, "MailDir"
+        int count;
+    } cases[] = {
+        {"today's settings: one mailbox", {}, 1},
+        {"numbered on", {{2, "D:\\Work"}, {3, "D:\\Home\\"}}, 3},
+        {"a gap ends them", {{2, "D:\\Work"}, {4, "D:\\Home"}}, 2},
+        {"an empty directory is none", {{2, ""}, {3, "D:\\Home"}}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        stored::Clear();
+        stored::WriteUsable(dir + "\\");
+        for (const auto& d : c.directories) stored::SetText(mailbox(d.first).c_str(), "MailDir", d.second);
+        LoadSettings();
+        EXPECT_EQ(dialogs.Count(), 0u);
+        ASSERT_EQ(mailboxCount, c.count);
+        // The first is today's, its directory without the trailing
+        // backslash it was stored with; the others take their defaults.
+        EXPECT_EQ(std::string(mailDir), dir);
+        EXPECT_STREQ(mailboxSettings[0].name, "Mail");
+        EXPECT_STREQ(mailboxSettings[0].sound, "");
+        for (int i = 1; i < c.count; ++i) {
+            EXPECT_EQ(mailboxSettings[i].name, "Mailbox " + std::to_string(i + 1));
+            EXPECT_STREQ(mailboxSettings[i].extension, "CNM");
+            EXPECT_STREQ(mailboxSettings[i].sound, "");
+            EXPECT_EQ(mailboxSettings[i].directory[std::strlen(mailboxSettings[i].directory) - 1] == '\\', false);
+        }
+    }
+    stored::SetText(mailbox(2).c_str(), "MailDir", "D:\\Work");
+    stored::SetText(mailbox(2).c_str(), "Name", "Work");
+    stored::SetText(mailbox(2).c_str(), "MailExt", "MSG");
+    stored::SetText(mailbox(2).c_str(), "Sound", "D:\\work.wav");
+    stored::SetText(stored::kKey, "Mailbox Name", "Home");
+    LoadSettings();
+    EXPECT_STREQ(mailboxSettings[0].name, "Home");
+    EXPECT_STREQ(mailboxSettings[1].name, "Work");
+    EXPECT_STREQ(mailboxSettings[1].extension, "MSG");
+    EXPECT_STREQ(mailboxSettings[1].sound, "D:\\work.wav");
 }

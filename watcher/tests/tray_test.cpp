@@ -1,16 +1,19 @@
 // The tray window inside the test process: its icon and tip as the shell
 // shows them, the scan timer, the sound, the menu and its commands, and the
 // mail client brought up from it.
+#include <windows.h>
+#include <psapi.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <malloc.h>
 #include <set>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "changewatch.h"
 #include "kwctrl32.h"
 #include "leaks.h"
 #include "mail.h"
@@ -22,6 +25,7 @@
 #include "stored_settings.h"
 #include "tray.h"
 #include "watcher.h"
+#include "watcherstate.h"
 #include "wintest.h"
 
 namespace {
@@ -39,6 +43,38 @@ BOOL WINAPI RecordSound(LPCSTR sound, HMODULE, DWORD flags)
 }
 
 const char kTestClass[] = "KWMailNotification";
+
+// What a popup showed while it was open: its position text and sender.
+struct PopupSeen {
+    std::string position;
+    std::string from;
+};
+std::vector<PopupSeen> popupsSeen;
+
+// Runs inside the popup's modal loop: reads the popup of this thread that
+// is on the screen, then closes it.
+void CALLBACK ReadAndClosePopup(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND popup = FindWindowA("#32770", "New Mail!!");
+    if (!popup || !IsWindowVisible(popup) || GetWindowThreadProcessId(popup, nullptr) != GetCurrentThreadId())
+        return;
+    char position[512] = {};
+    char from[512] = {};
+    GetDlgItemTextA(popup, IDC_POPUP_POSITION, position, sizeof position);
+    GetDlgItemTextA(popup, IDC_POPUP_FROM, from, sizeof from);
+    popupsSeen.push_back({position, from});
+    EndDialog(popup, 1);
+}
+
+// The popups that action opened, each read and closed.
+std::vector<PopupSeen> ReadPopups(const std::function<void()>& action)
+{
+    popupsSeen.clear();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, ReadAndClosePopup);
+    action();
+    KillTimer(nullptr, timer);
+    return popupsSeen;
+}
 
 class TrayTest : public ::testing::Test {
 protected:
@@ -65,7 +101,6 @@ protected:
         if (IsWindow(window)) SendMessageA(window, WM_CLOSE, 0, 0);
         wintest::PumpPending();
         wintest::TakeQuit();
-        newList = ListDestroy(newList);
         trayWindow = nullptr;
         stored::Clear();
     }
@@ -78,6 +113,15 @@ protected:
                                  CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, appInstance, nullptr);
         ASSERT_TRUE(window);
     }
+    std::shared_ptr<WatcherState> State() const { return StateOf(window); }
+    // Messages waiting in every mailbox; -1 once the watcher has gone.
+    int Known() const
+    {
+        const auto state = State();
+        return state ? state->Waiting() : -1;
+    }
+    // The known list of the first mailbox.
+    RecordList* KnownList() const { return State()->MailboxAt(0)->Known(); }
     // One due tick of the scan timer.
     void Tick()
     {
@@ -136,12 +180,10 @@ TEST_F(TrayTest, ArrivalOpensThePopupWithOnlyTheNewFile)
     popupNotification = 1;
     mail.Write("3.CNM", "Cleo <cleo@example.com>", "Three");
 
-    wintest::MessageBoxWatcher dialogs;
-    Tick();
-    ASSERT_EQ(dialogs.Count(), 1u);
-    EXPECT_EQ(dialogs.Boxes()[0].caption, "New Mail!!");
-    ASSERT_EQ(ListCount(newList), 1);
-    EXPECT_EQ(std::string(MailAt(newList, 0)->path), mail.File("3.CNM"));
+    const std::vector<PopupSeen> seen = ReadPopups([&] { Tick(); });
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].position, "1 of 1");
+    EXPECT_EQ(seen[0].from, "Cleo <cleo@example.com>");
     EXPECT_EQ(Ground("3 New Mail Messages"), wintest::Tone::Red);
     EXPECT_EQ(played.size(), 2u);
 }
@@ -168,13 +210,18 @@ TEST_F(TrayTest, IconFollowsTheCountOfWaitingMessages)
 
 TEST_F(TrayTest, ScansWaitForTheInterval)
 {
+    // A change is scanned at once (and its burst once more when it has
+    // settled); without one, ticks scan only when the interval is due.
     Start();
     scanInterval = 3600;
     mail.Write("1.CNM", "Ann <ann@example.com>", "One");
-    SendMessageA(window, WM_TIMER, IDT_SCAN, 0);
-    EXPECT_EQ(ListCount(knownList), 0) << "not yet due";
+    ASSERT_TRUE(wintest::PumpUntil([&] { return Known() == 1; }, 3000));
+    wintest::PumpFor(1500);
+    const int scans = State()->ScanCount();
+    for (int i = 0; i < 3; ++i) SendMessageA(window, WM_TIMER, IDT_SCAN, 0);
+    EXPECT_EQ(State()->ScanCount(), scans) << "not yet due";
     Tick();
-    EXPECT_EQ(ListCount(knownList), 1);
+    EXPECT_EQ(State()->ScanCount(), scans + 1);
 }
 
 TEST_F(TrayTest, SecondCopySignalForcesTheIdleIcon)
@@ -184,7 +231,7 @@ TEST_F(TrayTest, SecondCopySignalForcesTheIdleIcon)
     ASSERT_TRUE(ShowsTip("1 New Mail Messages"));
     PostMessageA(window, WM_RESETTRAYICON, 0, 0);
     EXPECT_EQ(Ground("No New Messages"), wintest::Tone::Grey);
-    EXPECT_EQ(ListCount(knownList), 1) << "lists are not touched";
+    EXPECT_EQ(Known(), 1) << "lists are not touched";
 
     // A scan with nothing new and the same count leaves it so.
     Tick();
@@ -215,6 +262,7 @@ struct MenuSeen {
     std::vector<std::string> items;      // the tray pop-up's texts
     std::vector<std::string> quickView;  // the "Quick View" pop-up's texts
     std::vector<UINT> quickViewIds;
+    std::vector<bool> quickViewItemsGreyed;
     bool quickViewGreyed = false;
     UINT defaultItem = 0;
     RECT rect = {};                      // the first menu on the screen
@@ -256,6 +304,7 @@ void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR, DWORD)
     for (int i = 0; i < GetMenuItemCount(quickView); ++i) {
         menuSeen.quickView.push_back(MenuText(quickView, i));
         menuSeen.quickViewIds.push_back(GetMenuItemID(quickView, i));
+        menuSeen.quickViewItemsGreyed.push_back((GetMenuState(quickView, i, MF_BYPOSITION) & MF_GRAYED) != 0);
     }
     menuSeen.quickViewGreyed = (GetMenuState(menu, 0, MF_BYPOSITION) & MF_GRAYED) != 0;
     menuSeen.defaultItem = GetMenuDefaultItem(menu, FALSE, 0);
@@ -291,7 +340,7 @@ TEST_F(TrayTest, MenuListsKnownMessagesUnderQuickView)
     EXPECT_EQ(seen.defaultItem, UINT(IDM_RUNCLIENT));
     ASSERT_EQ(seen.quickView.size(), 2u);
     EXPECT_EQ(seen.quickViewIds, (std::vector<UINT>{1000, 1001}));
-    const MailRecord* first = MailAt(knownList, 0);
+    const MailItem* first = MailAt(KnownList(), 0);
     EXPECT_EQ(seen.quickView[0], std::string(first->fromName) + " [" + first->subject + "]");
     // A text longer than the item buffer is cut, never overflowing.
     EXPECT_EQ(seen.quickView[1].size(), 255u);
@@ -354,7 +403,7 @@ TEST_F(TrayTest, QuickViewItemStartsTheViewerWithTheMessagePath)
     SendMessageA(window, WM_COMMAND, 1001, 0);
     ASSERT_TRUE(wintest::WaitForStandInEvent(log, "started", 10000));
     EXPECT_EQ(wintest::StandInArguments(wintest::ReadStandInLog(log)[0]),
-              std::vector<std::string>{std::string(MailAt(knownList, 1)->path)});
+              std::vector<std::string>{std::string(MailAt(KnownList(), 1)->path)});
 
     // An item whose message has gone does nothing.
     SendMessageA(window, WM_COMMAND, 1005, 0);
@@ -370,9 +419,10 @@ TEST_F(TrayTest, ExitAndSystemCloseEndTheWindow)
     for (UINT command : {UINT(IDM_EXIT), UINT(SC_CLOSE)}) {
         Start();
         ASSERT_TRUE(ShowsTip("0 New Mail Messages"));
+        const std::weak_ptr<WatcherState> state = State();
         SendMessageA(window, WM_COMMAND, command, 0);
         EXPECT_FALSE(IsWindow(window));
-        EXPECT_EQ(knownList, nullptr);
+        EXPECT_TRUE(state.expired()) << "the watcher and its lists are gone";
         EXPECT_TRUE(wintest::WaitForNoTrayIcon(GetCurrentProcessId(), 5000));
         wintest::PumpPending();
         WPARAM code = 1;
@@ -563,25 +613,26 @@ TEST_F(TrayTest, FullScreenForegroundHoldsPopupAndSoundUntilItCloses)
     HWND cover = ShowFullScreenWindow();
     ASSERT_EQ(GetForegroundWindow(), cover);
 
-    wintest::MessageBoxWatcher dialogs;
-    mail.Write("1.CNM", "Ann <ann@example.com>", "One");
-    Tick();
-    mail.Write("2.CNM", "Bob <bob@example.com>", "Two");
-    Tick();
-    EXPECT_EQ(ListCount(knownList), 2);
-    wintest::PumpFor(300);
-    EXPECT_EQ(dialogs.Count(), 0u);
+    std::vector<PopupSeen> seen = ReadPopups([&] {
+        mail.Write("1.CNM", "Ann <ann@example.com>", "One");
+        Tick();
+        mail.Write("2.CNM", "Bob <bob@example.com>", "Two");
+        Tick();
+        wintest::PumpFor(300);
+    });
+    EXPECT_EQ(Known(), 2);
+    EXPECT_TRUE(seen.empty());
     EXPECT_TRUE(played.empty());
 
     // Back from the slide show: one popup for both, one sound.
     DestroyWindow(cover);
     scanInterval = 3600;
-    SendMessageA(window, WM_TIMER, IDT_SCAN, 0);
-    ASSERT_EQ(dialogs.Count(), 1u);
-    EXPECT_EQ(ListCount(newList), 2);
+    seen = ReadPopups([&] { SendMessageA(window, WM_TIMER, IDT_SCAN, 0); });
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].position, "1 of 2");
     EXPECT_EQ(played.size(), 1u);
-    SendMessageA(window, WM_TIMER, IDT_SCAN, 0);
-    EXPECT_EQ(dialogs.Count(), 1u) << "shown once";
+    seen = ReadPopups([&] { SendMessageA(window, WM_TIMER, IDT_SCAN, 0); });
+    EXPECT_TRUE(seen.empty()) << "shown once";
     EXPECT_EQ(played.size(), 1u);
 }
 
@@ -591,10 +642,13 @@ TEST_F(TrayTest, ResumeFromSleepScansAtOnce)
     scanInterval = 3600;
     // Neither the interval nor a change signal may explain the scan.
     KillTimer(window, IDT_SCAN);
-    ChangeWatchStop();
+    State()->MailboxAt(0)->Watch().Stop();
     mail.Write("1.CNM", "Ann <ann@example.com>", "One");
     SendMessageA(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
-    EXPECT_TRUE(wintest::PumpUntil([] { return ListCount(knownList) == 1; }, 500));
+    EXPECT_TRUE(wintest::PumpUntil([&] { return Known() == 1; }, 500));
+    // Once scanned, no burst's scan keeps coming back.
+    wintest::PumpFor(300);
+    EXPECT_FALSE(KillTimer(window, IDT_CHANGE));
 }
 
 TEST_F(TrayTest, DirectoryChangesAreScannedLongBeforeTheInterval)
@@ -602,7 +656,7 @@ TEST_F(TrayTest, DirectoryChangesAreScannedLongBeforeTheInterval)
     Start();
     popupNotification = 0;
     scanInterval = 3600;
-    auto known = [](int n) { return wintest::PumpUntil([n] { return ListCount(knownList) == n; }, 3000); };
+    auto known = [&](int n) { return wintest::PumpUntil([&] { return Known() == n; }, 3000); };
     mail.Write("1.CNM", "Ann <ann@example.com>", "One");
     EXPECT_TRUE(known(1));
 
@@ -638,44 +692,46 @@ TEST_F(TrayTest, DirectoryChangesAreScannedLongBeforeTheInterval)
 TEST_F(TrayTest, WithThePopupOffANotificationTellsOfNewMailAndItsClickOpensThePopup)
 {
     Start();
-    wintest::MessageBoxWatcher dialogs;
     // With the popup on, the popup comes and no notification: one would
     // have been summed up with the two messages below.
     popupNotification = 1;
     mail.Write("0.CNM", "Zed <zed@example.com>", "Popup");
-    Tick();
-    ASSERT_EQ(dialogs.Count(), 1u);
+    ASSERT_EQ(ReadPopups([&] { Tick(); }).size(), 1u);
 
     popupNotification = 0;
-    mail.Write("1.CNM", "\"Ann Lee\" <ann@example.com>", "One");
-    mail.Write("2.CNM", "\"Bob\" <bob@example.com>", "Two");
-    Tick();
     wintest::TrayBalloon balloon;
-    ASSERT_TRUE(wintest::WaitForTrayBalloon(GetCurrentProcessId(), L"2 new messages", 10000, &balloon));
+    std::vector<PopupSeen> seen = ReadPopups([&] {
+        mail.Write("1.CNM", "\"Ann Lee\" <ann@example.com>", "One");
+        mail.Write("2.CNM", "\"Bob\" <bob@example.com>", "Two");
+        Tick();
+        wintest::WaitForTrayBalloon(GetCurrentProcessId(), L"2 new messages", 10000, &balloon);
+    });
+    EXPECT_TRUE(seen.empty()) << "no popup";
     const std::vector<std::wstring> lines = wintest::SplitLines(balloon.text);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(std::set<std::wstring>(lines.begin(), lines.end()),
               (std::set<std::wstring>{L"Ann Lee: One", L"Bob: Two"}));
-    EXPECT_EQ(dialogs.Count(), 1u) << "no popup";
 
     // Timed out: nothing. Clicked once the client has taken in the message
     // named first: the popup, at the first named that still waits.
-    SendIconEvent(window, NIN_BALLOONTIMEOUT);
-    wintest::PumpFor(300);
-    EXPECT_EQ(dialogs.Count(), 1u);
+    seen = ReadPopups([&] {
+        SendIconEvent(window, NIN_BALLOONTIMEOUT);
+        wintest::PumpFor(300);
+    });
+    EXPECT_TRUE(seen.empty());
     const bool annFirst = lines[0] == L"Ann Lee: One";
     mail.Remove(annFirst ? "1.CNM" : "2.CNM");
-    SendIconEvent(window, NIN_BALLOONUSERCLICK);
-    ASSERT_EQ(dialogs.Count(), 2u);
-    EXPECT_EQ(dialogs.Boxes()[1].caption, "New Mail!!");
-    ASSERT_EQ(ListCount(newList), 1);
-    EXPECT_EQ(std::string(MailAt(newList, 0)->path), mail.File(annFirst ? "2.CNM" : "1.CNM"));
-    EXPECT_EQ(popupIndex, 0);
+    seen = ReadPopups([&] { SendIconEvent(window, NIN_BALLOONUSERCLICK); });
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].position, "1 of 1");
+    EXPECT_EQ(seen[0].from, annFirst ? "\"Bob\" <bob@example.com>" : "\"Ann Lee\" <ann@example.com>");
 
     // The notification has been answered: a second click opens nothing.
-    SendIconEvent(window, NIN_BALLOONUSERCLICK);
-    wintest::PumpFor(300);
-    EXPECT_EQ(dialogs.Count(), 2u);
+    seen = ReadPopups([&] {
+        SendIconEvent(window, NIN_BALLOONUSERCLICK);
+        wintest::PumpFor(300);
+    });
+    EXPECT_TRUE(seen.empty());
 }
 
 TEST_F(TrayTest, FullScreenForegroundHoldsTheNotificationForOneSummary)
@@ -699,4 +755,220 @@ TEST_F(TrayTest, FullScreenForegroundHoldsTheNotificationForOneSummary)
     ASSERT_TRUE(wintest::WaitForTrayBalloon(GetCurrentProcessId(), L"2 new messages", 10000, &balloon));
     EXPECT_EQ(wintest::SplitLines(balloon.text).size(), 2u);
     EXPECT_EQ(played.size(), 1u);
+}
+
+TEST_F(TrayTest, MissingReadBufferIsToldOncePerScan)
+{
+    Start();
+    popupNotification = 0;
+    windowsNotification = 0;
+    for (const char* name : {"1.CNM", "2.CNM", "3.CNM"}) mail.Write(name, "Ann <ann@example.com>", "One");
+    wintest::MessageBoxWatcher boxes;
+    mailAlloc = [](std::size_t size) { return size == kReadBufferSize ? nullptr : std::malloc(size); };
+    Tick();
+    mailAlloc = std::malloc;
+    ASSERT_TRUE(boxes.WaitForBoxes(1, 5000));
+    wintest::PumpFor(300);
+    ASSERT_EQ(boxes.Count(), 1u) << "one box for the scan, not one per file";
+    EXPECT_EQ(boxes.Boxes()[0].caption, "File I/O Error");
+    EXPECT_EQ(boxes.Boxes()[0].text, "System error: Cannot allocate io buffer");
+    EXPECT_EQ(boxes.Boxes()[0].icon, LoadIconA(nullptr, IDI_ERROR));
+    EXPECT_EQ(Known(), 0);
+    Tick();
+    EXPECT_EQ(Known(), 3) << "read at the next scan";
+}
+
+namespace {
+
+// The watcher with three mailboxes: the fixture's directory ("Mail", the
+// common sound), "Work" with a sound of its own, and "Home", whose
+// directory does not exist.
+class MailboxesTest : public TrayTest {
+protected:
+    void SetUp() override
+    {
+        TrayTest::SetUp();
+        const std::string second = std::string(stored::kKey) + "\\Mailbox 2";
+        const std::string third = std::string(stored::kKey) + "\\Mailbox 3";
+        stored::SetText(second.c_str(), "Name", "Work");
+        stored::SetText(second.c_str(), "MailDir", work.path());
+        stored::SetText(second.c_str(), "Sound", "C:\\sounds\\work.wav");
+        stored::SetText(third.c_str(), "Name", "Home");
+        stored::SetText(third.c_str(), "MailDir", work.path() + "_missing");
+    }
+    // The popups that a tick opens.
+    std::vector<PopupSeen> TickReadingPopups()
+    {
+        return ReadPopups([&] { Tick(); });
+    }
+    // Runs the program's own message loop, which takes the directories'
+    // change signals as they come, until done() or timeoutMs.
+    bool RunWatcherUntil(const std::function<bool()>& done, DWORD timeoutMs)
+    {
+        const DWORD start = GetTickCount();
+        while (!done()) {
+            if (GetTickCount() - start > timeoutMs) return false;
+            PumpWatcherMessages(10, nullptr);
+        }
+        return true;
+    }
+    std::vector<std::string> PlayedSounds() const
+    {
+        std::vector<std::string> sounds;
+        for (const PlayedSound& p : played) sounds.push_back(p.sound);
+        return sounds;
+    }
+
+    MailDirectory work{"work"};
+};
+
+const char kCommon[] = "C:\\sounds\\ding.wav";
+const char kWork[] = "C:\\sounds\\work.wav";
+
+} // namespace
+
+TEST_F(MailboxesTest, EachMailboxCountsSoundsAndShowsItsName)
+{
+    // The same file name in two directories: two messages.
+    mail.Write("1.CNM", "Ann <ann@example.com>", "Budget");
+    work.Write("1.CNM", "Bob <bob@example.com>", "Rota");
+    work.Write("2.CNM", "Cleo <cleo@example.com>", "Minutes");
+    Start();
+    ASSERT_EQ(State()->MailboxCount(), 3);
+    EXPECT_EQ(Ground("3 New Mail Messages\nMail: 1\nWork: 2\nHome: not reachable"), wintest::Tone::Red);
+    EXPECT_EQ(PlayedSounds(), std::vector<std::string>{kCommon}) << "one sound, the first mailbox's";
+
+    // "Quick View" groups the items under a disabled heading per mailbox;
+    // the items are numbered on across the groups.
+    const MenuSeen menu = OpenTrayMenu(window);
+    ASSERT_EQ(menu.quickView.size(), 5u);
+    EXPECT_EQ(menu.quickView[0], "Mail");
+    EXPECT_EQ(menu.quickView[1], "Ann <ann@example.com> [Budget]");
+    EXPECT_EQ(menu.quickView[2], "Work");
+    EXPECT_EQ(menu.quickViewItemsGreyed, (std::vector<bool>{true, false, true, false, false}));
+    EXPECT_EQ(menu.quickViewIds[1], 1000u);
+    EXPECT_EQ(std::set<UINT>(menu.quickViewIds.begin() + 3, menu.quickViewIds.end()), (std::set<UINT>{1001, 1002}));
+
+    // Each scan that finds mail plays one sound, that of the first mailbox
+    // in order with new mail, and the popup names each message's mailbox.
+    popupNotification = 1;
+    scanInterval = 3600;
+    const struct {
+        std::vector<std::pair<MailDirectory*, std::string>> arrivals;
+        const char* position;
+        const char* sound;
+        const char* tip;
+    } scans[] = {
+        {{{&work, "3.CNM"}}, "1 of 1 - Work", kWork, "4 New Mail Messages\nMail: 1\nWork: 3\nHome: not reachable"},
+        {{{&work, "4.CNM"}, {&mail, "2.CNM"}}, "1 of 2 - Mail", kCommon,
+         "6 New Mail Messages\nMail: 2\nWork: 4\nHome: not reachable"},
+    };
+    for (const auto& scan : scans) {
+        SCOPED_TRACE(scan.tip);
+        played.clear();
+        for (const auto& arrival : scan.arrivals) arrival.first->Write(arrival.second, "Dee <d@example.com>", "New");
+        // Nothing is pumped meanwhile: the tick sees every change signal at
+        // once, and one scan finds what arrived.
+        Sleep(300);
+        const std::vector<PopupSeen> seen = TickReadingPopups();
+        ASSERT_EQ(seen.size(), 1u);
+        EXPECT_EQ(seen[0].position, scan.position);
+        EXPECT_EQ(PlayedSounds(), std::vector<std::string>{scan.sound});
+        EXPECT_TRUE(ShowsTip(scan.tip));
+        scanInterval = 3600;
+    }
+
+    // Taken in: the count falls, the idle icon shows the rest.
+    for (const char* name : {"1.CNM", "2.CNM"}) mail.Remove(name);
+    Tick();
+    EXPECT_EQ(Ground("4 New Mail Messages\nWork: 4\nHome: not reachable"), wintest::Tone::Grey);
+}
+
+TEST_F(MailboxesTest, AChangeInAnyDirectoryIsSeenAtOnce)
+{
+    Start();
+    popupNotification = 0;
+    windowsNotification = 0;
+    scanInterval = 3600;
+    ASSERT_TRUE(ShowsTip("0 New Mail Messages\nHome: not reachable"));
+    int expected = 0;
+    for (MailDirectory* dir : {&work, &mail, &work}) {
+        dir->Write("m" + std::to_string(expected) + ".CNM", "Ann <ann@example.com>", "One");
+        ++expected;
+        // Well within the one-second tick: the loop's signal did it.
+        EXPECT_TRUE(RunWatcherUntil([&] { return Known() == expected; }, 500)) << dir->path();
+        wintest::PumpFor(300);
+    }
+
+    // The directory that could not be reached comes: it is watched and
+    // counted (the tick follows it), and its line tells its count.
+    const std::string home = work.path() + "_missing";
+    ASSERT_TRUE(CreateDirectoryA(home.c_str(), nullptr));
+    FILE* f = std::fopen((home + "\\h.CNM").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("From: Ann <ann@example.com>\r\nSubject: Home\r\n\r\nHello.\r\n", f);
+    std::fclose(f);
+    EXPECT_TRUE(RunWatcherUntil([&] { return Known() == expected + 1; }, 3000));
+    EXPECT_TRUE(ShowsTip("4 New Mail Messages\nMail: 1\nWork: 2\nHome: 1"));
+    DeleteFileA((home + "\\h.CNM").c_str());
+    RemoveDirectoryA(home.c_str());
+}
+
+TEST_F(MailboxesTest, TheTipIsCutAtAWholeLine)
+{
+    const std::string second = std::string(stored::kKey) + "\\Mailbox 2";
+    stored::SetText(second.c_str(), "Name", std::string(30, 'w'));
+    stored::SetText(stored::kKey, "Mailbox Name", std::string(25, 'm'));
+    mail.Write("1.CNM", "Ann <ann@example.com>", "One");
+    work.Write("1.CNM", "Ann <ann@example.com>", "One");
+    Start();
+    // 19 + 28 characters fit 63; the next line would not, nor any after it.
+    EXPECT_TRUE(ShowsTip("2 New Mail Messages\n" + std::string(25, 'm') + ": 1"));
+}
+
+TEST_F(MailboxesTest, MemoryFollowsTheMailNotTheCapacity)
+{
+    // Four mailboxes (the fourth is the first's directory under another
+    // extension), 2000 messages spread over them, then none again.
+    const std::string fourth = std::string(stored::kKey) + "\\Mailbox 4";
+    stored::SetText(fourth.c_str(), "Name", "Other");
+    stored::SetText(fourth.c_str(), "MailDir", mail.path());
+    stored::SetText(fourth.c_str(), "MailExt", "MSG");
+    Start();
+    popupNotification = 0;
+    const auto privateBytes = [] {
+        PROCESS_MEMORY_COUNTERS_EX counters = {};
+        counters.cb = sizeof counters;
+        GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                             sizeof counters);
+        // Wine leaves PrivateUsage at 0; its commit charge is the same thing.
+        return static_cast<double>(counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage);
+    };
+    std::vector<std::pair<MailDirectory*, std::string>> files;
+    for (int n = 0; n < 2000; ++n) {
+        MailDirectory* dir = n % 3 == 1 ? &work : &mail;
+        files.push_back({dir, std::to_string(n) + (n % 3 == 2 ? ".MSG" : ".CNM")});
+    }
+    const auto fill = [&](size_t count) {
+        for (size_t i = 0; i < count; ++i) files[i].first->Write(files[i].second, "Ann <ann@example.com>", "One");
+        return wintest::PumpUntil([&] { return Known() == static_cast<int>(count); }, 60000);
+    };
+    const auto empty = [&](size_t count) {
+        for (size_t i = 0; i < count; ++i) files[i].first->Remove(files[i].second);
+        const bool gone = wintest::PumpUntil([&] { return Known() == 0; }, 60000);
+        wintest::PumpFor(500);
+        _heapmin();
+        return gone;
+    };
+    // A first round warms what the heaps and the shell keep for good.
+    ASSERT_TRUE(fill(200));
+    ASSERT_TRUE(empty(200));
+    const double start = privateBytes();
+    ASSERT_TRUE(fill(files.size()));
+    const double full = privateBytes();
+    ASSERT_TRUE(empty(files.size()));
+    const double end = privateBytes();
+    constexpr double kMB = 1024.0 * 1024.0;
+    EXPECT_LE((full - start) / kMB, 8.0);
+    EXPECT_LE((end - start) / kMB, 1.0) << "start " << start / kMB << " MB, full " << full / kMB << " MB";
 }
