@@ -392,39 +392,42 @@ void WatcherState::Close()
     ForgetMailNotification(notified_);
 }
 
-void WatcherState::ShowNewMailList()
+void WatcherState::PopupOnGathered(const std::function<void(RecordList*)>& gather, bool evenEmpty)
 {
     scheduler_.Pause();
-    RecordList* list = nullptr;
+    RecordList* list = ListCreate(kAllMailboxesCapacity);
     {
         WaitCursor waiting;
-        list = ListCreate(kAllMailboxesCapacity);
-        for (const auto& mailbox : mailboxes_) ListAppendAll(list, mailbox->Known());
-        // The list shows every waiting message, so nothing held is owed
-        // any more.
-        scheduler_.DropHeld();
+        gather(list);
     }
-    OpenPopup(list, this);
+    if (evenEmpty || ListCount(list) > 0) OpenPopup(list, this);
     ListDestroy(list);
     scheduler_.Resume();
+}
+
+void WatcherState::ShowNewMailList()
+{
+    PopupOnGathered(
+        [this](RecordList* list) {
+            for (const auto& mailbox : mailboxes_) ListAppendAll(list, mailbox->Known());
+            // The list shows every waiting message, so nothing held is
+            // owed any more.
+            scheduler_.DropHeld();
+        },
+        true);
 }
 
 void WatcherState::OpenNotifiedMail()
 {
     if (ListCount(notified_.named) == 0) return;
-    scheduler_.Pause();
-    RecordList* list = nullptr;
-    {
-        WaitCursor waiting;
-        list = ListCreate(kAllMailboxesCapacity);
-        ListAppendAll(list, notified_.named);
-        // It names them no more after this.
-        ForgetMailNotification(notified_);
-        ListPrune(list);
-    }
-    if (ListCount(list) > 0) OpenPopup(list, this);
-    ListDestroy(list);
-    scheduler_.Resume();
+    PopupOnGathered(
+        [this](RecordList* list) {
+            ListAppendAll(list, notified_.named);
+            // It names them no more after this.
+            ForgetMailNotification(notified_);
+            ListPrune(list);
+        },
+        false);
 }
 
 bool WatcherState::RescanDue(std::time_t since)

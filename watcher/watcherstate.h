@@ -18,6 +18,7 @@
 #include <windows.h>
 
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -131,6 +132,10 @@ private:
     void ReleaseAnnouncement();
     // Opens the popup on list with the tray's scanning stopped.
     void PopupOn(RecordList* list);
+    // Opens the popup on a list that gather fills (under the wait cursor),
+    // with the tray's scanning stopped meanwhile; an empty list opens it
+    // only when evenEmpty.
+    void PopupOnGathered(const std::function<void(RecordList*)>& gather, bool evenEmpty);
     // Keeps the watches of these mailboxes on their directories; the
     // mailboxes whose watch was set up anew.
     MailboxSet FollowWatches(MailboxSet mailboxes = ~0u);
